@@ -1,0 +1,7 @@
+#pragma once
+
+#include "image/dib24.h"
+
+// Opens `path` for binary reading, loads it into `image` and closes it again.
+// False when the file cannot be opened or is not a bitmap this program reads.
+bool load_input(dib24& image, const char* path);

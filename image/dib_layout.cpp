@@ -1,0 +1,135 @@
+#include "image/dib_layout.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace dib_layout {
+
+uint16_t read_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t read_u32(const uint8_t* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+void write_u16(uint16_t v, uint8_t* p) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void write_u32(uint32_t v, uint8_t* p) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+BITMAPINFOHEADER read_info_header(const uint8_t* p) {
+    BITMAPINFOHEADER h{};
+    h.biSize = read_u32(p);
+    h.biWidth = static_cast<LONG>(read_u32(p + 4));
+    h.biHeight = static_cast<LONG>(read_u32(p + 8));
+    h.biPlanes = read_u16(p + 12);
+    h.biBitCount = read_u16(p + 14);
+    h.biCompression = read_u32(p + 16);
+    h.biSizeImage = read_u32(p + 20);
+    h.biXPelsPerMeter = static_cast<LONG>(read_u32(p + 24));
+    h.biYPelsPerMeter = static_cast<LONG>(read_u32(p + 28));
+    h.biClrUsed = read_u32(p + 32);
+    h.biClrImportant = read_u32(p + 36);
+    return h;
+}
+
+void write_info_header(const BITMAPINFOHEADER& h, uint8_t* p) {
+    write_u32(h.biSize, p);
+    write_u32(static_cast<uint32_t>(h.biWidth), p + 4);
+    write_u32(static_cast<uint32_t>(h.biHeight), p + 8);
+    write_u16(h.biPlanes, p + 12);
+    write_u16(h.biBitCount, p + 14);
+    write_u32(h.biCompression, p + 16);
+    write_u32(h.biSizeImage, p + 20);
+    write_u32(static_cast<uint32_t>(h.biXPelsPerMeter), p + 24);
+    write_u32(static_cast<uint32_t>(h.biYPelsPerMeter), p + 28);
+    write_u32(h.biClrUsed, p + 32);
+    write_u32(h.biClrImportant, p + 36);
+}
+
+uint32_t color_count(const BITMAPINFOHEADER& h) {
+    if (h.biClrUsed != 0) return h.biClrUsed;
+    switch (h.biBitCount) {
+        case 1: return 2;
+        case 4: return 16;
+        case 8: return 256;
+        default: return 0;
+    }
+}
+
+static int64_t padded(int64_t bytes) { return (bytes + 3) / 4 * 4; }
+
+bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
+    if (h.biWidth <= 0 || h.biHeight == 0) return false;
+    const int64_t w = h.biWidth;
+    const int64_t count = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
+    if (count > INT32_MAX) return false;
+    // The 24-bit store these rows become.
+    if (padded(3 * w) * count > max_store_bytes) return false;
+    int64_t unpadded = 0;
+    switch (h.biBitCount) {
+        case 1: unpadded = (w + 7) / 8; break;
+        case 4: unpadded = (w + 1) / 2; break;
+        case 8: unpadded = w; break;
+        case 24: unpadded = 3 * w; break;
+        case 32: unpadded = 4 * w; break;
+        default: return false;
+    }
+    rows.width = static_cast<int32_t>(w);
+    rows.count = static_cast<int32_t>(count);
+    rows.top_down = h.biHeight < 0;
+    rows.bit_count = h.biBitCount;
+    rows.row_bytes = padded(unpadded);
+    rows.data_bytes = rows.row_bytes * count;
+    rows.colors = h.biBitCount <= 8 ? color_count(h) : 0;
+    return true;
+}
+
+bool indices_below(const Rows& rows, const uint8_t* data, uint32_t colors) {
+    if (rows.bit_count > 8) return true;
+    const uint32_t full = 1u << rows.bit_count;
+    if (colors >= full) return true;  // every index the bits can hold is in the table
+    for (int32_t y = 0; y < rows.count; ++y) {
+        const uint8_t* row = data + y * rows.row_bytes;
+        for (int32_t x = 0; x < rows.width; ++x) {
+            uint32_t index;
+            if (rows.bit_count == 8) {
+                index = row[x];
+            } else if (rows.bit_count == 4) {
+                index = (x % 2 == 0) ? (row[x / 2] >> 4) : (row[x / 2] & 0x0F);
+            } else {
+                index = (row[x / 8] >> (7 - x % 8)) & 1;
+            }
+            if (index >= colors) return false;
+        }
+    }
+    return true;
+}
+
+void flip_rows(uint8_t* data, const Rows& rows) {
+    std::vector<uint8_t> scratch(static_cast<size_t>(rows.row_bytes));
+    for (int32_t top = 0, bottom = rows.count - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = data + top * rows.row_bytes;
+        uint8_t* b = data + bottom * rows.row_bytes;
+        std::memcpy(scratch.data(), a, scratch.size());
+        std::memcpy(a, b, scratch.size());
+        std::memcpy(b, scratch.data(), scratch.size());
+    }
+}
+
+// 1 / 0.0254 and 0.0254: inches per metre and metres per inch.
+int32_t dpi_from_pixels_per_metre(int32_t ppm) { return static_cast<int32_t>(ppm * 0.0254 + 0.5); }
+
+int32_t pixels_per_metre_from_dpi(int32_t dpi) {
+    double ppm = dpi * 39.37007874015748 + 0.5;
+    // Truncation toward zero, kept inside the field's range.
+    if (ppm >= 2147483647.0) return INT32_MAX;
+    if (ppm <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(ppm);
+}
+
+}  // namespace dib_layout

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing quantview need, when
+# they are missing. Quiet when everything is already there; safe to run again.
+set -euo pipefail
+
+packages=(
+  # building
+  cmake ninja-build g++ pkg-config
+  # unit tests, benchmarks, the fuzz target
+  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+log=$(mktemp)
+export DEBIAN_FRONTEND=noninteractive
+if ! { "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq &&
+       "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+  cat "$log" >&2
+  rm -f "$log"
+  echo "setup: installing packages failed" >&2
+  exit 1
+fi
+rm -f "$log"

@@ -1,0 +1,5 @@
+# quantview without an argument: status 1 and nothing on either stream.
+execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT out STREQUAL "" OR NOT err STREQUAL "")
+  message(FATAL_ERROR "status '${status}', stdout '${out}', stderr '${err}'")
+endif()
