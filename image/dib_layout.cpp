@@ -6,7 +6,9 @@
 
 namespace dib_layout {
 
-uint16_t read_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t read_u16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t read_u32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
@@ -18,7 +20,8 @@ void write_u16(uint16_t v, uint8_t* p) {
 }
 
 void write_u32(uint32_t v, uint8_t* p) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 BITMAPINFOHEADER read_info_header(const uint8_t* p) {
@@ -52,32 +55,54 @@ void write_info_header(const BITMAPINFOHEADER& h, uint8_t* p) {
 }
 
 uint32_t color_count(const BITMAPINFOHEADER& h) {
-    if (h.biClrUsed != 0) return h.biClrUsed;
+    if (h.biClrUsed != 0)
+        return h.biClrUsed;
     switch (h.biBitCount) {
-        case 1: return 2;
-        case 4: return 16;
-        case 8: return 256;
-        default: return 0;
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
-static int64_t padded(int64_t bytes) { return (bytes + 3) / 4 * 4; }
+static int64_t padded(int64_t bytes) {
+    return (bytes + 3) / 4 * 4;
+}
 
 bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
-    if (h.biWidth <= 0 || h.biHeight == 0) return false;
+    if (h.biWidth <= 0 || h.biHeight == 0)
+        return false;
     const int64_t w = h.biWidth;
     const int64_t count = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
-    if (count > INT32_MAX) return false;
-    // The 24-bit store these rows become.
-    if (padded(3 * w) * count > max_store_bytes) return false;
+    if (count > INT32_MAX)
+        return false;
+    // The 24-bit store these rows become; divided rather than multiplied, as
+    // the product of two 31-bit values does not fit 63 bits.
+    if (padded(3 * w) > max_store_bytes / count)
+        return false;
     int64_t unpadded = 0;
     switch (h.biBitCount) {
-        case 1: unpadded = (w + 7) / 8; break;
-        case 4: unpadded = (w + 1) / 2; break;
-        case 8: unpadded = w; break;
-        case 24: unpadded = 3 * w; break;
-        case 32: unpadded = 4 * w; break;
-        default: return false;
+        case 1:
+            unpadded = (w + 7) / 8;
+            break;
+        case 4:
+            unpadded = (w + 1) / 2;
+            break;
+        case 8:
+            unpadded = w;
+            break;
+        case 24:
+            unpadded = 3 * w;
+            break;
+        case 32:
+            unpadded = 4 * w;
+            break;
+        default:
+            return false;
     }
     rows.width = static_cast<int32_t>(w);
     rows.count = static_cast<int32_t>(count);
@@ -90,9 +115,11 @@ bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
 }
 
 bool indices_below(const Rows& rows, const uint8_t* data, uint32_t colors) {
-    if (rows.bit_count > 8) return true;
+    if (rows.bit_count > 8)
+        return true;
     const uint32_t full = 1u << rows.bit_count;
-    if (colors >= full) return true;  // every index the bits can hold is in the table
+    if (colors >= full)
+        return true;  // every index the bits can hold is in the table
     for (int32_t y = 0; y < rows.count; ++y) {
         const uint8_t* row = data + y * rows.row_bytes;
         for (int32_t x = 0; x < rows.width; ++x) {
@@ -104,7 +131,8 @@ bool indices_below(const Rows& rows, const uint8_t* data, uint32_t colors) {
             } else {
                 index = (row[x / 8] >> (7 - x % 8)) & 1;
             }
-            if (index >= colors) return false;
+            if (index >= colors)
+                return false;
         }
     }
     return true;
@@ -122,13 +150,17 @@ void flip_rows(uint8_t* data, const Rows& rows) {
 }
 
 // 1 / 0.0254 and 0.0254: inches per metre and metres per inch.
-int32_t dpi_from_pixels_per_metre(int32_t ppm) { return static_cast<int32_t>(ppm * 0.0254 + 0.5); }
+int32_t dpi_from_pixels_per_metre(int32_t ppm) {
+    return static_cast<int32_t>(ppm * 0.0254 + 0.5);
+}
 
 int32_t pixels_per_metre_from_dpi(int32_t dpi) {
     double ppm = dpi * 39.37007874015748 + 0.5;
     // Truncation toward zero, kept inside the field's range.
-    if (ppm >= 2147483647.0) return INT32_MAX;
-    if (ppm <= -2147483648.0) return INT32_MIN;
+    if (ppm >= 2147483647.0)
+        return INT32_MAX;
+    if (ppm <= -2147483648.0)
+        return INT32_MIN;
     return static_cast<int32_t>(ppm);
 }
 
