@@ -14,12 +14,14 @@ constexpr size_t info_header_bytes = 40;
 constexpr uint16_t bitmap_magic = 0x4D42;  // "BM"
 
 // Reads exactly `n` bytes into `out`. The buffer grows only as bytes arrive,
-// in bounded steps, so a short file that claims a huge size costs little
-// memory before it is found out.
+// each step at most as large as what has arrived so far (and at least 64 KiB),
+// so a short file that claims a huge size costs little memory before it is
+// found out.
 bool read_exactly(FILE* stream, uint64_t n, std::vector<uint8_t>& out) {
-    constexpr uint64_t step = uint64_t{1} << 20;
+    constexpr uint64_t min_step = uint64_t{1} << 16;
     out.clear();
     while (out.size() < n) {
+        const uint64_t step = std::max<uint64_t>(min_step, out.size());
         size_t want = static_cast<size_t>(std::min<uint64_t>(step, n - out.size()));
         size_t have = out.size();
         out.resize(have + want);

@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   # unit tests, benchmarks, the fuzz target
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  # the tests' reader of reference renderings (PNG)
+  zlib1g-dev
 )
 
 missing=()

@@ -9,3 +9,8 @@ cmake --workflow --preset default
 
 echo "== unit tests (address and undefined-behaviour sanitizers)"
 cmake --workflow --preset sanitize
+
+echo "== fuzzing (libFuzzer, about 60 seconds)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+tests/fuzz/run_fuzzers.sh 60
