@@ -17,4 +17,6 @@
 #include "platform/portable/types.h"
 #include "platform/portable/gdi.h"
 #include "platform/portable/kernel.h"
+#include "platform/portable/global_memory.h"
+#include "platform/portable/clipboard.h"
 #endif

@@ -1,0 +1,234 @@
+#include "platform/portable/clipboard.h"
+
+#include <cstring>
+#include <map>
+
+#include "platform/portable/clipboard_control.h"
+#include "platform/portable/kernel.h"
+
+namespace portable {
+
+namespace {
+
+HWND__ other_program_window{};
+
+struct Clipboard {
+    bool open = false;
+    bool opened_by_other = false;  // occupy_clipboard
+    HWND opener = nullptr;
+    HWND owner = nullptr;
+    std::map<UINT, HGLOBAL> data;  // every block here is the clipboard's
+    // A foreign picture wrapped for one GetClipboardData: freed at the next
+    // one, or when the clipboard is emptied.
+    HGLOBAL foreign = nullptr;
+    ClipboardHost* host = nullptr;
+};
+
+Clipboard& clipboard() {
+    static Clipboard c;
+    return c;
+}
+
+bool open_for_us() {
+    const Clipboard& c = clipboard();
+    return c.open && !c.opened_by_other;
+}
+
+void free_foreign() {
+    Clipboard& c = clipboard();
+    if (c.foreign != nullptr)
+        GlobalFree(c.foreign);
+    c.foreign = nullptr;
+}
+
+void free_contents() {
+    Clipboard& c = clipboard();
+    for (auto& [format, block] : c.data)
+        GlobalFree(block);
+    c.data.clear();
+    free_foreign();
+}
+
+void tell_host_dib() {
+    Clipboard& c = clipboard();
+    if (c.host == nullptr)
+        return;
+    auto it = c.data.find(CF_DIB);
+    size_t size = 0;
+    const uint8_t* bytes = it == c.data.end() ? nullptr : global_block_bytes(it->second, &size);
+    if (bytes == nullptr)
+        size = 0;
+    c.host->dib_changed(bytes, size);
+}
+
+}  // namespace
+
+void set_clipboard_host(ClipboardHost* host) {
+    clipboard().host = host;
+}
+
+HWND foreign_clipboard_window() {
+    return &other_program_window;
+}
+
+bool occupy_clipboard() {
+    Clipboard& c = clipboard();
+    if (c.open)
+        return false;
+    c.open = true;
+    c.opened_by_other = true;
+    c.opener = &other_program_window;
+    return true;
+}
+
+void release_clipboard() {
+    Clipboard& c = clipboard();
+    if (!c.opened_by_other)
+        return;
+    c.open = false;
+    c.opened_by_other = false;
+    c.opener = nullptr;
+}
+
+std::vector<uint8_t> clipboard_dib() {
+    Clipboard& c = clipboard();
+    auto it = c.data.find(CF_DIB);
+    if (it == c.data.end())
+        return {};
+    size_t size = 0;
+    const uint8_t* bytes = global_block_bytes(it->second, &size);
+    if (bytes == nullptr)
+        return {};
+    return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+bool put_foreign_clipboard_dib(const uint8_t* dib, size_t size) {
+    Clipboard& c = clipboard();
+    if (c.open)
+        return false;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (block == nullptr)
+        return false;
+    if (size > 0)
+        std::memcpy(global_block_bytes(block, nullptr), dib, size);
+    free_contents();
+    c.owner = &other_program_window;
+    c.data[CF_DIB] = block;
+    tell_host_dib();
+    return true;
+}
+
+void reset_clipboard() {
+    Clipboard& c = clipboard();
+    free_contents();
+    c.open = false;
+    c.opened_by_other = false;
+    c.opener = nullptr;
+    c.owner = nullptr;
+}
+
+}  // namespace portable
+
+using portable::clipboard;
+
+BOOL WINAPI OpenClipboard(HWND hWndNewOwner) {
+    auto& c = clipboard();
+    if (c.open) {
+        // Only the program that holds it open may open it again, with the same window.
+        if (!c.opened_by_other && c.opener == hWndNewOwner)
+            return TRUE;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    c.open = true;
+    c.opener = hWndNewOwner;
+    return TRUE;
+}
+
+BOOL WINAPI CloseClipboard(void) {
+    auto& c = clipboard();
+    if (!portable::open_for_us()) {
+        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+        return FALSE;
+    }
+    c.open = false;
+    c.opener = nullptr;
+    return TRUE;
+}
+
+BOOL WINAPI EmptyClipboard(void) {
+    auto& c = clipboard();
+    if (!portable::open_for_us()) {
+        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+        return FALSE;
+    }
+    portable::free_contents();
+    c.owner = c.opener;
+    portable::tell_host_dib();
+    return TRUE;
+}
+
+HANDLE WINAPI SetClipboardData(UINT uFormat, HANDLE hMem) {
+    auto& c = clipboard();
+    if (!portable::open_for_us() || c.owner == nullptr) {
+        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+        return nullptr;
+    }
+    // Delayed rendering (a null block) is not supported.
+    if (portable::global_block_bytes(hMem, nullptr) == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    auto it = c.data.find(uFormat);
+    if (it != c.data.end() && it->second != hMem)
+        GlobalFree(it->second);
+    c.data[uFormat] = hMem;
+    if (uFormat == CF_DIB)
+        portable::tell_host_dib();
+    return hMem;
+}
+
+HANDLE WINAPI GetClipboardData(UINT uFormat) {
+    auto& c = clipboard();
+    if (!portable::open_for_us()) {
+        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+        return nullptr;
+    }
+    portable::free_foreign();
+    auto it = c.data.find(uFormat);
+    if (it != c.data.end()) {
+        // A block its holder freed behind the clipboard's back is gone.
+        if (portable::global_block_bytes(it->second, nullptr) != nullptr)
+            return it->second;
+        c.data.erase(it);
+        return nullptr;
+    }
+    if (uFormat != CF_DIB || c.host == nullptr)
+        return nullptr;
+    std::vector<uint8_t> picture;
+    if (!c.host->foreign_dib(picture) || picture.empty())
+        return nullptr;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, picture.size());
+    if (block == nullptr)
+        return nullptr;
+    std::memcpy(portable::global_block_bytes(block, nullptr), picture.data(), picture.size());
+    c.foreign = block;
+    return block;
+}
+
+BOOL WINAPI IsClipboardFormatAvailable(UINT format) {
+    auto& c = clipboard();
+    auto it = c.data.find(format);
+    if (it != c.data.end())
+        return portable::global_block_bytes(it->second, nullptr) != nullptr;
+    return FALSE;
+}
+
+HWND WINAPI GetClipboardOwner(void) {
+    return clipboard().owner;
+}
+
+HWND WINAPI GetOpenClipboardWindow(void) {
+    auto& c = clipboard();
+    return c.open ? c.opener : nullptr;
+}
