@@ -1,0 +1,28 @@
+// quantreduce: reduces a true-colour bitmap to at most 255 colours and writes
+// the result as a 24-bit bitmap file, without a window.
+#include <cstdio>
+
+#include "app/load_input.h"
+#include "image/dib24.h"
+#include "quantize/process.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3)
+        return 1;
+    dib24 image;
+    image.create(1, 1, 0);
+    if (!load_input(image, argv[1])) {
+        std::printf("Cannot load input file : %s\n", argv[1]);
+        return 1;
+    }
+    process(image);
+    FILE* out = std::fopen(argv[2], "wb");
+    bool saved = out != nullptr && image.save(out);
+    if (out != nullptr && std::fclose(out) != 0)
+        saved = false;
+    if (!saved) {
+        std::printf("Cannot write output file : %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,27 @@
+// The quantizer's table of distinct converted colours with their pixel counts.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "image/dib24.h"
+
+struct ColorEntry {
+    uint8_t channels[3];  // Y, Cr, Cb as rgb_to_ycc gives them
+    int32_t cluster;      // -1: empty; 0 after filling; later the palette index
+    double weight;        // number of pixels with this converted colour
+};
+
+// The filled slots only, in the order in which the scan first met their
+// colours. A table for the worst case (one slot per pixel) would commit
+// memory that most images never use, so it grows with the colours found.
+using ColorTable = std::vector<ColorEntry>;
+
+// Packs a converted colour; only the low 24 bits are set.
+inline int32_t color_key(int32_t y, int32_t cr, int32_t cb) {
+    return (y << 16) | (cr << 8) | cb;
+}
+
+// Converts every pixel, top row of the picture first, and gathers the
+// distinct converted colours with their pixel counts, each in cluster 0.
+void fill_color_table(const dib24& image, ColorTable& table);

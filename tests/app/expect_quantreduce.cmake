@@ -1,0 +1,26 @@
+# quantreduce as a process: argument checks, failure lines and a full run.
+# PROGRAM is the executable, WORK a scratch folder.
+function(run expected_status expected_out)
+  execute_process(COMMAND ${PROGRAM} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out
+                  ERROR_VARIABLE err)
+  if(NOT status EQUAL ${expected_status} OR NOT out MATCHES "${expected_out}" OR NOT err STREQUAL "")
+    message(FATAL_ERROR "quantreduce ${ARGN}: status '${status}', stdout '${out}', stderr '${err}'")
+  endif()
+endfunction()
+
+file(MAKE_DIRECTORY ${WORK})
+file(REMOVE ${WORK}/reduced.bmp)
+run(1 "^$")
+run(1 "^$" samples/astronaut.bmp)
+run(1 "^Cannot load input file : ${WORK}/missing.bmp\n$" ${WORK}/missing.bmp ${WORK}/reduced.bmp)
+run(1 "^color count: 63395\npalette count:255\n(pal\\[[0-9]+\\] \\(count:[0-9]+\\) : [0-9]+, [0-9]+, [0-9]+\n)+start\ncache hit: 0% \\[[0-9]+msec\\]\nCannot write output file : ${WORK}/no/such/folder.bmp\n$"
+    samples/astronaut.bmp ${WORK}/no/such/folder.bmp)
+run(0 "^color count: 63395\npalette count:255\n(pal\\[[0-9]+\\] \\(count:[0-9]+\\) : [0-9]+, [0-9]+, [0-9]+\n)+start\ncache hit: 0% \\[[0-9]+msec\\]\n$"
+    samples/astronaut.bmp ${WORK}/reduced.bmp)
+file(SIZE ${WORK}/reduced.bmp size)
+# 54 header bytes and 512 rows of 512 * 3 bytes.
+if(NOT size EQUAL 786486)
+  message(FATAL_ERROR "reduced.bmp has ${size} bytes")
+endif()
+# A reduced picture can be reduced again.
+run(0 "^color count: [0-9]+\npalette count:[0-9]+\n" ${WORK}/reduced.bmp ${WORK}/again.bmp)

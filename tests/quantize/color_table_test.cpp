@@ -1,0 +1,87 @@
+#include "quantize/color_table.h"
+
+#include <gtest/gtest.h>
+
+#include "quantize/color_convert.h"
+#include "tests/quantize/quantize_test_support.h"
+
+namespace {
+
+TEST(ColorTable, OneColourFillsOneSlotWithEveryPixel) {
+    dib24 image;
+    fill_image(image, 7, 5, [](int32_t, int32_t) { return Rgb{255, 255, 255}; });
+    ColorTable table;
+    fill_color_table(image, table);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].channels[0], 254);
+    EXPECT_EQ(table[0].channels[1], 127);
+    EXPECT_EQ(table[0].channels[2], 127);
+    EXPECT_EQ(table[0].cluster, 0);
+    EXPECT_EQ(table[0].weight, 35.0);
+}
+
+TEST(ColorTable, PixelsThatConvertAlikeShareASlot) {
+    dib24 image;
+    fill_image(image, 2, 2, [](int32_t x, int32_t y) {
+        const uint8_t v = static_cast<uint8_t>((x + y) % 2);  // greys 0 and 1
+        return Rgb{v, v, v};
+    });
+    ColorTable table;
+    fill_color_table(image, table);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].weight, 4.0);
+    EXPECT_EQ(color_key(table[0].channels[0], table[0].channels[1], table[0].channels[2]),
+              (0 << 16) | (127 << 8) | 127);
+
+    fill_image(image, 2, 1, [](int32_t x, int32_t) {
+        const uint8_t v = static_cast<uint8_t>(20 + x);
+        return Rgb{v, v, v};
+    });
+    fill_color_table(image, table);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].channels[0], 4);
+}
+
+TEST(ColorTable, SlotsFollowTheScanFromTheTopLeft) {
+    // 3 x 2 picture; the top row is stored last in the bottom-up layout.
+    const Rgb colours[2][3] = {{{255, 0, 0}, {0, 255, 0}, {255, 0, 0}},
+                               {{0, 0, 255}, {0, 255, 0}, {0, 0, 0}}};
+    dib24 image;
+    fill_image(image, 3, 2, [&](int32_t x, int32_t y) { return colours[y][x]; });
+    ColorTable table;
+    fill_color_table(image, table);
+    ASSERT_EQ(table.size(), 4u);
+    const int32_t expected[4][4] = {
+        {76, 255, 84, 2}, {149, 15, 42, 2}, {29, 92, 255, 1}, {0, 127, 127, 1}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(table[i].channels[0], expected[i][0]) << i;
+        EXPECT_EQ(table[i].channels[1], expected[i][1]) << i;
+        EXPECT_EQ(table[i].channels[2], expected[i][2]) << i;
+        EXPECT_EQ(table[i].weight, expected[i][3]) << i;
+        EXPECT_EQ(table[i].cluster, 0);
+    }
+}
+
+TEST(ColorTable, AllGreysGive194Colours) {
+    dib24 image;
+    fill_image(image, 16, 16, [](int32_t x, int32_t y) {
+        const uint8_t v = static_cast<uint8_t>(16 * y + x);
+        return Rgb{v, v, v};
+    });
+    ColorTable table;
+    fill_color_table(image, table);
+    EXPECT_EQ(table.size(), 194u);
+    double sum = 0;
+    for (const ColorEntry& e : table)
+        sum += e.weight;
+    EXPECT_EQ(sum, 256.0);
+}
+
+TEST(ColorTable, ImageWithoutPixelsGivesAnEmptyTable) {
+    dib24 image;  // no store at all
+    ColorTable table;
+    fill_color_table(image, table);
+    EXPECT_TRUE(table.empty());
+}
+
+}  // namespace

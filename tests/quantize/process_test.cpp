@@ -1,0 +1,159 @@
+#include "quantize/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "app/load_input.h"
+#include "quantize/color_convert.h"
+#include "tests/quantize/quantize_test_support.h"
+#include "tests/quantize/reference_quantizer.h"
+
+namespace {
+
+// The sanitizer build runs the same comparisons on smaller pictures.
+#ifdef QV_SMALL_TEST_IMAGES
+constexpr int32_t scale = 1;
+#else
+constexpr int32_t scale = 3;
+#endif
+
+using Generator = std::function<Rgb(int32_t, int32_t)>;
+
+struct Picture {
+    const char* name;
+    int32_t width, height;
+    Generator color;
+};
+
+uint8_t byte(double v) {
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+}
+
+// Smooth shading with some texture and sharp edges, like a photograph.
+Rgb photo_like(int32_t x, int32_t y, uint32_t seed) {
+    const double fx = x * 0.021, fy = y * 0.017;
+    const uint32_t h =
+        (static_cast<uint32_t>(x) * 73856093u) ^ (static_cast<uint32_t>(y) * 19349663u) ^ seed;
+    const double noise = static_cast<double>((h * 2654435761u) >> 28) - 7.5;
+    const bool edge = ((x / 37) + (y / 23)) % 5 == 0;
+    return {byte(128 + 100 * std::sin(fx + 1.3 * std::cos(fy)) + noise),
+            byte(110 + 90 * std::cos(fx * 0.7 - fy) + (edge ? 60 : 0) + noise),
+            byte(90 + 80 * std::sin(fy * 1.9) * std::cos(fx * 0.3) + noise)};
+}
+
+// w * h colours that all convert to different keys, so no slot stays empty.
+std::vector<Rgb> distinct_converted(size_t count) {
+    std::vector<Rgb> colours;
+    std::set<int32_t> keys;
+    for (uint32_t i = 0; colours.size() < count && i < (1u << 24); i += 4099) {
+        const Rgb c{static_cast<uint8_t>(i >> 16), static_cast<uint8_t>(i >> 8),
+                    static_cast<uint8_t>(i)};
+        ColorTriple ycc;
+        rgb_to_ycc({{c.r, c.g, c.b}}, ycc);
+        if (keys.insert((ycc.c[0] << 16) | (ycc.c[1] << 8) | ycc.c[2]).second)
+            colours.push_back(c);
+    }
+    return colours;
+}
+
+void expect_same_as_reference(dib24& image, const std::string& name) {
+    dib24 copy;
+    copy.create(image.width, image.height, 0);
+    const std::vector<uint8_t> original = image_bytes(image);
+    if (copy.bits != nullptr)
+        std::copy(original.begin(), original.end(), copy.bits);
+    const std::string literal = capture([&](FILE* out) { reference::process(copy, out); });
+    const std::string fast = capture([&](FILE* out) { process(image, out); });
+    EXPECT_EQ(without_time(fast), without_time(literal)) << name;
+    EXPECT_TRUE(image_bytes(image) == image_bytes(copy)) << name;
+}
+
+TEST(Process, MatchesTheLiteralQuantizerOnGeneratedPictures) {
+    std::mt19937 random(3);
+    const std::vector<Rgb> distinct = distinct_converted(40 * 30);
+    const Picture pictures[] = {
+        {"one colour", 9, 7,
+         [](int32_t, int32_t) {
+             return Rgb{12, 200, 99};
+         }},
+        {"two colours", 10, 10,
+         [](int32_t x, int32_t y) {
+             return (x * y) % 3 ? Rgb{250, 10, 10} : Rgb{0, 40, 250};
+         }},
+        {"all greys", 16, 16,
+         [](int32_t x, int32_t y) {
+             const uint8_t v = static_cast<uint8_t>(16 * y + x);
+             return Rgb{v, v, v};
+         }},
+        {"gradient", 64 * scale, 48 * scale,
+         [](int32_t x, int32_t y) {
+             return Rgb{static_cast<uint8_t>(x * 255 / (64 * scale - 1)),
+                        static_cast<uint8_t>(y * 255 / (48 * scale - 1)),
+                        static_cast<uint8_t>((x + y) % 256)};
+         }},
+        {"noise", 50 * scale, 40 * scale,
+         [&](int32_t, int32_t) {
+             const uint32_t v = random();
+             return Rgb{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                        static_cast<uint8_t>(v >> 16)};
+         }},
+        {"every pixel its own colour", 40, 30,
+         [&](int32_t x, int32_t y) { return distinct[static_cast<size_t>(y) * 40 + x]; }},
+        {"one pixel", 1, 1,
+         [](int32_t, int32_t) {
+             return Rgb{1, 2, 3};
+         }},
+        {"width one", 1, 77, [](int32_t, int32_t y) { return photo_like(0, y * 5, 1); }},
+        {"odd width", 33, 21, [](int32_t x, int32_t y) { return photo_like(x * 4, y * 4, 2); }},
+        {"wide strip", 300 * scale, 2, [](int32_t x, int32_t y) { return photo_like(x, y, 3); }},
+        {"tall strip", 3, 250 * scale, [](int32_t x, int32_t y) { return photo_like(x, y, 4); }},
+        {"photo-like", 101 * scale, 67 * scale,
+         [](int32_t x, int32_t y) { return photo_like(x * 3, y * 3, 5); }},
+    };
+    for (const Picture& p : pictures) {
+        dib24 image;
+        fill_image(image, p.width, p.height, p.color);
+        expect_same_as_reference(image, p.name);
+    }
+}
+
+TEST(Process, SamplePhotograph) {
+    dib24 image;
+    image.create(1, 1, 0);
+    ASSERT_TRUE(load_input(image, "samples/astronaut.bmp"));
+#ifdef QV_SMALL_TEST_IMAGES
+    // A 128 x 128 corner of it, to keep the sanitizer run short.
+    dib24 part;
+    fill_image(part, 128, 128,
+               [&](int32_t x, int32_t y) { return pixel_at(image, x + 200, y + 100); });
+    expect_same_as_reference(part, "astronaut corner");
+#else
+    expect_same_as_reference(image, "astronaut");
+#endif
+}
+
+TEST(Process, BlackAndWhitePixels) {
+    dib24 image;
+    fill_image(image, 2, 1, [](int32_t x, int32_t) {
+        return x ? Rgb{255, 255, 255} : Rgb{0, 0, 0};
+    });
+    const std::string report = capture([&](FILE* out) { process(image, out); });
+    EXPECT_EQ(without_time(report),
+              "color count: 2\npalette count:2\n"
+              "pal[0] (count:1) : 254, 254, 254\npal[1] (count:1) : 0, 0, 0\n"
+              "start\ncache hit: 0% [Tmsec]\n");
+}
+
+TEST(Process, ImageWithoutPixels) {
+    dib24 image;
+    const std::string expected =
+        "color count: 0\npalette count:1\npal[0] (count:0) : 0, 0, 0\n"
+        "start\ncache hit: 0% [Tmsec]\n";
+    EXPECT_EQ(without_time(capture([&](FILE* out) { process(image, out); })), expected);
+    EXPECT_EQ(without_time(capture([&](FILE* out) { reference::process(image, out); })), expected);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+#include "quantize/remap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "tests/quantize/quantize_test_support.h"
+
+namespace {
+
+const Rgb black{0, 0, 0}, white{255, 255, 255};
+
+std::string remap_row_pattern(const dib24& image, int32_t y) {
+    std::string s;
+    for (int32_t x = 0; x < image.width; ++x) {
+        const Rgb p = pixel_at(image, x, y);
+        s += p.r == 0 ? 'B' : (p.r == 255 ? 'W' : '?');
+    }
+    return s;
+}
+
+struct GreyCase {
+    uint8_t grey;
+    int32_t width, height;
+    std::vector<std::string> rows;
+};
+
+TEST(Remap, GreysOnBlackAndWhite) {
+    const GreyCase cases[] = {
+        {128, 16, 1, {"BBBBBBBBBBBBBBBB"}},
+        {128, 8, 2, {"BBBBBBBB", "BWBBWBBW"}},
+        {188, 16, 1, {"WBWBWBWBWBWBWBWB"}},
+    };
+    const Palette palette = {0, 0, 0, 255, 255, 255};
+    for (const GreyCase& c : cases) {
+        dib24 image;
+        fill_image(image, c.width, c.height, [&](int32_t, int32_t) {
+            return Rgb{c.grey, c.grey, c.grey};
+        });
+        const std::string report = capture([&](FILE* out) { remap_image(image, palette, out); });
+        EXPECT_EQ(without_time(report), "start\ncache hit: 0% [Tmsec]\n");
+        for (int32_t y = 0; y < c.height; ++y) {
+            EXPECT_EQ(remap_row_pattern(image, y), c.rows[y]) << int(c.grey) << " row " << y;
+        }
+    }
+}
+
+TEST(Remap, OneEntryPaletteTakesEveryPixel) {
+    dib24 image;
+    fill_image(image, 5, 3, [](int32_t x, int32_t y) {
+        return Rgb{static_cast<uint8_t>(40 * x), static_cast<uint8_t>(90 * y), 200};
+    });
+    capture([&](FILE* out) { remap_image(image, {10, 20, 30}, out); });
+    for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 5; ++x) {
+            const Rgb p = pixel_at(image, x, y);
+            EXPECT_EQ(p.r, 10);
+            EXPECT_EQ(p.g, 20);
+            EXPECT_EQ(p.b, 30);
+        }
+    }
+}
+
+TEST(Remap, EqualLinearEntriesGoToTheLaterOne) {
+    // Encoded 0, 1 and 2 are all linear 0: black pixels take the last of
+    // them and get its own encoded bytes.
+    const Palette palette = {0, 0, 0, 1, 1, 1, 2, 2, 2, 255, 255, 255};
+    const std::vector<LinearPaletteEntry> linear = make_linear_palette(palette);
+    ASSERT_EQ(linear.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(linear[i].red, 0);
+        EXPECT_EQ(linear[i].luma, 0);
+    }
+    EXPECT_EQ(linear[3].red, 255);
+    EXPECT_EQ(linear[3].luma, 255);
+    dib24 image;
+    fill_image(image, 4, 1, [](int32_t, int32_t) { return black; });
+    capture([&](FILE* out) { remap_image(image, palette, out); });
+    for (int32_t x = 0; x < 4; ++x)
+        EXPECT_EQ(pixel_at(image, x, 0).r, 2) << x;
+}
+
+TEST(Remap, WhitePixelsKeepWhite) {
+    dib24 image;
+    fill_image(image, 3, 3, [](int32_t, int32_t) { return white; });
+    capture([&](FILE* out) { remap_image(image, {0, 0, 0, 255, 255, 255, 128, 128, 128}, out); });
+    for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 3; ++x)
+            EXPECT_EQ(pixel_at(image, x, y).g, 255);
+    }
+}
+
+TEST(Remap, ImageWithoutPixelsOnlyReports) {
+    dib24 image;
+    const std::string report = capture([&](FILE* out) { remap_image(image, {0, 0, 0}, out); });
+    EXPECT_EQ(without_time(report), "start\ncache hit: 0% [Tmsec]\n");
+}
+
+// Every selection routine against the one-by-one scan, on targets near and
+// far from random palettes, including the clamped extremes.
+TEST(PaletteSearch, AllVersionsChooseAlike) {
+    std::mt19937 random(5);
+    const SelectEntry versions[] = {select_entry_grouped, best_select_entry()};
+    for (int round = 0; round < 60; ++round) {
+        const int n = 1 + static_cast<int>(random() % 255);
+        std::vector<LinearPaletteEntry> linear(n);
+        const int range = round % 2 ? 256 : 1 + static_cast<int>(random() % 40);
+        for (LinearPaletteEntry& e : linear) {
+            e = {static_cast<uint8_t>(random() % range), static_cast<uint8_t>(random() % range),
+                 static_cast<uint8_t>(random() % range), 0};
+            e.luma = static_cast<uint8_t>((2989 * e.red + 5866 * e.green + 1145 * e.blue) / 10000);
+        }
+        if (round % 5 == 0)
+            linear.push_back(linear[random() % n]);  // duplicates
+        const SearchPalette search = make_search_palette(linear);
+        for (int t = 0; t < 300; ++t) {
+            int32_t plain[4], adjusted[4];
+            for (int c = 0; c < 3; ++c) {
+                plain[c] = static_cast<int32_t>(random() % (range * 256));
+                const int32_t jitter = static_cast<int32_t>(random() % 8001) - 4000;
+                adjusted[c] = std::clamp(plain[c] + jitter * (t % 4), 0, 65280);
+            }
+            plain[3] = (2989 * plain[0] + 5866 * plain[1] + 1145 * plain[2]) / 10000;
+            adjusted[3] =
+                std::clamp(plain[3] + static_cast<int32_t>(random() % 2001) - 1000, 0, 65280);
+            for (int c = 0; c < 4; ++c) {
+                plain[c] *= distance_weight[c];
+                adjusted[c] *= distance_weight[c];
+            }
+            const int32_t expected = select_entry_scan(search, adjusted, plain);
+            for (SelectEntry select : versions) {
+                ASSERT_EQ(select(search, adjusted, plain), expected) << "round " << round;
+            }
+        }
+    }
+}
+
+}  // namespace
