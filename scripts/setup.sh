@@ -6,10 +6,14 @@ set -euo pipefail
 packages=(
   # building
   cmake ninja-build g++ pkg-config
+  # the display driver
+  libgtk-3-dev
   # unit tests, benchmarks, the fuzz target
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   # the tests' reader of reference renderings (PNG)
   zlib1g-dev
+  # end-to-end tests in an X server of their own
+  xvfb xauth openbox xdotool xclip imagemagick x11-utils
 )
 
 missing=()

@@ -14,3 +14,6 @@ echo "== fuzzing (libFuzzer, about 60 seconds)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 tests/fuzz/run_fuzzers.sh 60
+
+echo "== end-to-end: the display driver and the viewer in an X server"
+tests/e2e/gtk_viewer.sh build/default

@@ -1,0 +1,403 @@
+// Each visible top-level window of the core is a GtkWindow holding a drawing
+// area of exactly the client size. The core paints into its own surface;
+// present() copies that into a cairo image kept per window, and the drawing
+// area's draw handler shows it. Host input goes to the core through
+// core_input.h; the core decides what it means.
+#include "platform/gtk/gtk_driver.h"
+
+#include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "platform/gtk/app_icon.h"
+#include "platform/gtk/gtk_clipboard.h"
+#include "platform/gtk/gtk_keys.h"
+#include "platform/gtk/gtk_menu.h"
+#include "platform/portable/core_input.h"
+
+namespace portable {
+
+namespace {
+
+class GtkDriver;
+
+struct HostWindow {
+    GtkDriver* driver = nullptr;
+    HWND hwnd = nullptr;
+    GtkWidget* window = nullptr;
+    GtkWidget* area = nullptr;
+    cairo_surface_t* image = nullptr;  // what the core presented last, client-sized
+    // Parts presented since the last draw: a draw of these is our own redraw,
+    // anything beyond them was exposed by the host and the core repaints it.
+    cairo_region_t* presented = nullptr;
+};
+
+class GtkDriver final : public DisplayDriver {
+  public:
+    GtkDriver();
+    ~GtkDriver() override;
+
+    const char* name() const override { return "gtk"; }
+
+    void window_created(const WindowInfo& info) override;
+    void window_changed(const WindowInfo& info) override;
+    void window_shown(HWND hwnd, bool visible) override;
+    void window_destroyed(HWND hwnd) override;
+    void icon_changed(HWND hwnd, HICON icon, bool big) override;
+    bool client_origin(HWND hwnd, POINT& origin) override;
+    void present(HWND hwnd, const Surface& surface, const RECT& dirty) override;
+    bool poll() override;
+    void wait() override;
+    UINT track_popup_menu(const std::vector<MenuEntry>& entries, POINT screen, HWND owner) override;
+    void shutdown() override;
+
+    // Called by the signal handlers for every event handed to the core.
+    void delivered(const GdkEvent* event);
+
+  private:
+    HostWindow* find(HWND hwnd);
+    void apply(HostWindow& w, const WindowInfo& info);
+    void destroy(HostWindow& w);
+
+    std::map<HWND, std::unique_ptr<HostWindow>> windows_;
+    GdkPixbuf* icon_ = nullptr;
+    GdkEvent* last_input_ = nullptr;  // the grab of a popup menu needs its trigger
+    bool delivered_ = false;
+    gtk::GtkClipboardHost clipboard_;
+};
+
+// Pointer events carry doubles; client pixels are the integers below them.
+int pixel(double v) {
+    return static_cast<int>(std::floor(v));
+}
+
+bool mouse_button(guint button, MouseButton& out) {
+    switch (button) {
+        case 1:
+            out = MouseButton::left;
+            return true;
+        case 2:
+            out = MouseButton::middle;
+            return true;
+        case 3:
+            out = MouseButton::right;
+            return true;
+        default:  // wheel, back and forward have no button message here
+            return false;
+    }
+}
+
+gboolean on_button(GtkWidget*, GdkEventButton* ev, gpointer data) {
+    auto* w = static_cast<HostWindow*>(data);
+    MouseButton button;
+    if (!mouse_button(ev->button, button))
+        return FALSE;
+    bool down = ev->type != GDK_BUTTON_RELEASE;
+    bool double_click = ev->type == GDK_2BUTTON_PRESS;
+    if (ev->type == GDK_3BUTTON_PRESS)
+        return TRUE;  // its plain press came already
+    if (ev->type == GDK_BUTTON_PRESS) {
+        // GDK follows the second press of a double click with a
+        // GDK_2BUTTON_PRESS; that one goes to the core, this one not.
+        if (GdkEvent* next = gdk_event_peek()) {
+            bool pair = next->type == GDK_2BUTTON_PRESS && next->button.button == ev->button;
+            gdk_event_free(next);
+            if (pair)
+                return TRUE;
+        }
+    }
+    input_mouse_button(w->hwnd, button, down, double_click, pixel(ev->x), pixel(ev->y));
+    w->driver->delivered(reinterpret_cast<GdkEvent*>(ev));
+    return TRUE;
+}
+
+gboolean on_motion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
+    auto* w = static_cast<HostWindow*>(data);
+    input_mouse_move(w->hwnd, pixel(ev->x), pixel(ev->y));
+    w->driver->delivered(nullptr);
+    return TRUE;
+}
+
+gboolean on_key(GtkWidget*, GdkEventKey* ev, gpointer data) {
+    auto* w = static_cast<HostWindow*>(data);
+    UINT vk = gtk::virtual_key_from_keyval(ev->keyval);
+    if (vk == 0)
+        return FALSE;
+    input_key(w->hwnd, vk, ev->type == GDK_KEY_PRESS);
+    w->driver->delivered(reinterpret_cast<GdkEvent*>(ev));
+    return TRUE;
+}
+
+gboolean on_delete(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* w = static_cast<HostWindow*>(data);
+    // The core decides whether the window goes (WM_CLOSE); GTK must not
+    // destroy it on its own.
+    input_close_request(w->hwnd);
+    w->driver->delivered(nullptr);
+    return TRUE;
+}
+
+gboolean on_draw(GtkWidget*, cairo_t* cr, gpointer data) {
+    auto* w = static_cast<HostWindow*>(data);
+    GdkRectangle clip;
+    if (!gdk_cairo_get_clip_rectangle(cr, &clip))
+        return TRUE;
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_paint(cr);
+    if (w->image != nullptr) {
+        cairo_set_source_surface(cr, w->image, 0, 0);
+        cairo_paint(cr);
+    }
+    cairo_region_t* exposed = cairo_region_create_rectangle(&clip);
+    cairo_region_subtract(exposed, w->presented);
+    cairo_region_destroy(w->presented);
+    w->presented = cairo_region_create();
+    if (!cairo_region_is_empty(exposed)) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_extents(exposed, &r);
+        RECT rect{r.x, r.y, r.x + r.width, r.y + r.height};
+        input_expose(w->hwnd, &rect);
+        w->driver->delivered(nullptr);
+    }
+    cairo_region_destroy(exposed);
+    return TRUE;
+}
+
+// What the title bar offers follows the core's system menu: the window
+// manager reads these hints when the window is mapped.
+void apply_functions(GtkWidget* window, const WindowInfo& info) {
+    GdkWindow* gdk = gtk_widget_get_window(window);
+    if (gdk == nullptr)
+        return;
+    int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
+    int decorations = GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU;
+    if (info.resizable) {
+        functions |= GDK_FUNC_RESIZE;
+        decorations |= GDK_DECOR_RESIZEH;
+    }
+    if (info.maximizable) {
+        functions |= GDK_FUNC_MAXIMIZE;
+        decorations |= GDK_DECOR_MAXIMIZE;
+    }
+    if (info.minimizable) {
+        functions |= GDK_FUNC_MINIMIZE;
+        decorations |= GDK_DECOR_MINIMIZE;
+    }
+    gdk_window_set_functions(gdk, static_cast<GdkWMFunction>(functions));
+    gdk_window_set_decorations(gdk, static_cast<GdkWMDecoration>(decorations));
+}
+
+GtkDriver::GtkDriver() : icon_(gtk::application_icon(48)) {
+    set_clipboard_host(&clipboard_);
+}
+
+GtkDriver::~GtkDriver() {
+    set_clipboard_host(nullptr);
+    for (auto& [hwnd, w] : windows_)
+        destroy(*w);
+    windows_.clear();
+    if (last_input_ != nullptr)
+        gdk_event_free(last_input_);
+    if (icon_ != nullptr)
+        g_object_unref(icon_);
+}
+
+HostWindow* GtkDriver::find(HWND hwnd) {
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+void GtkDriver::delivered(const GdkEvent* event) {
+    delivered_ = true;
+    if (event == nullptr)
+        return;
+    if (last_input_ != nullptr)
+        gdk_event_free(last_input_);
+    last_input_ = gdk_event_copy(event);
+}
+
+void GtkDriver::apply(HostWindow& w, const WindowInfo& info) {
+    gchar* title = g_utf8_make_valid(info.title.c_str(), -1);
+    gtk_window_set_title(GTK_WINDOW(w.window), title);
+    g_free(title);
+    int width = std::max(1, info.client_width), height = std::max(1, info.client_height);
+    gtk_window_set_resizable(GTK_WINDOW(w.window), info.resizable);
+    if (info.resizable) {
+        // The client size is where the window starts; the user may change it.
+        gtk_widget_set_size_request(w.area, 1, 1);
+        gtk_window_resize(GTK_WINDOW(w.window), width, height);
+    } else {
+        // A fixed window: GTK gives the window manager min = max = this size.
+        gtk_widget_set_size_request(w.area, width, height);
+    }
+    apply_functions(w.window, info);
+}
+
+void GtkDriver::window_created(const WindowInfo& info) {
+    if (find(info.hwnd) != nullptr)
+        return;
+    auto w = std::make_unique<HostWindow>();
+    w->driver = this;
+    w->hwnd = info.hwnd;
+    w->presented = cairo_region_create();
+    w->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    w->area = gtk_drawing_area_new();
+    gtk_widget_add_events(
+        w->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+    gtk_container_add(GTK_CONTAINER(w->window), w->area);
+    gtk_widget_show(w->area);
+    HostWindow* raw = w.get();
+    g_signal_connect(w->area, "draw", G_CALLBACK(on_draw), raw);
+    g_signal_connect(w->area, "button-press-event", G_CALLBACK(on_button), raw);
+    g_signal_connect(w->area, "button-release-event", G_CALLBACK(on_button), raw);
+    g_signal_connect(w->area, "motion-notify-event", G_CALLBACK(on_motion), raw);
+    g_signal_connect(w->window, "key-press-event", G_CALLBACK(on_key), raw);
+    g_signal_connect(w->window, "key-release-event", G_CALLBACK(on_key), raw);
+    g_signal_connect(w->window, "delete-event", G_CALLBACK(on_delete), raw);
+    gtk_widget_realize(w->window);
+    apply(*w, info);
+    windows_.emplace(info.hwnd, std::move(w));
+}
+
+void GtkDriver::window_changed(const WindowInfo& info) {
+    if (HostWindow* w = find(info.hwnd))
+        apply(*w, info);
+}
+
+void GtkDriver::window_shown(HWND hwnd, bool visible) {
+    HostWindow* w = find(hwnd);
+    if (w == nullptr)
+        return;
+    if (visible)
+        gtk_widget_show(w->window);
+    else
+        gtk_widget_hide(w->window);
+}
+
+void GtkDriver::destroy(HostWindow& w) {
+    g_signal_handlers_disconnect_by_data(w.area, &w);
+    g_signal_handlers_disconnect_by_data(w.window, &w);
+    gtk_widget_destroy(w.window);
+    if (w.image != nullptr)
+        cairo_surface_destroy(w.image);
+    cairo_region_destroy(w.presented);
+}
+
+void GtkDriver::window_destroyed(HWND hwnd) {
+    auto it = windows_.find(hwnd);
+    if (it == windows_.end())
+        return;
+    destroy(*it->second);
+    windows_.erase(it);
+}
+
+void GtkDriver::icon_changed(HWND hwnd, HICON icon, bool) {
+    // The system has one icon, the standard application icon; both sizes
+    // show the same picture, which the window manager scales.
+    if (HostWindow* w = find(hwnd))
+        gtk_window_set_icon(GTK_WINDOW(w->window), icon ? icon_ : nullptr);
+}
+
+bool GtkDriver::client_origin(HWND hwnd, POINT& origin) {
+    HostWindow* w = find(hwnd);
+    GdkWindow* gdk = w != nullptr ? gtk_widget_get_window(w->area) : nullptr;
+    if (gdk == nullptr || !gtk_widget_get_mapped(w->area))
+        return false;
+    int x = 0, y = 0;
+    gdk_window_get_origin(gdk, &x, &y);
+    origin = POINT{x, y};
+    return true;
+}
+
+void GtkDriver::present(HWND hwnd, const Surface& surface, const RECT& dirty) {
+    HostWindow* w = find(hwnd);
+    if (w == nullptr || surface.width <= 0 || surface.height <= 0)
+        return;
+    if (w->image == nullptr || cairo_image_surface_get_width(w->image) != surface.width ||
+        cairo_image_surface_get_height(w->image) != surface.height) {
+        if (w->image != nullptr)
+            cairo_surface_destroy(w->image);
+        w->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, surface.width, surface.height);
+    }
+    int left = std::clamp<int>(dirty.left, 0, surface.width);
+    int right = std::clamp<int>(dirty.right, left, surface.width);
+    int top = std::clamp<int>(dirty.top, 0, surface.height);
+    int bottom = std::clamp<int>(dirty.bottom, top, surface.height);
+    if (left == right || top == bottom)
+        return;
+    // CAIRO_FORMAT_RGB24 is a native-endian 32-bit 0x00RRGGBB per pixel: the
+    // surface's own layout, so rows copy as they are.
+    cairo_surface_flush(w->image);
+    unsigned char* data = cairo_image_surface_get_data(w->image);
+    int stride = cairo_image_surface_get_stride(w->image);
+    for (int y = top; y < bottom; ++y) {
+        std::memcpy(data + static_cast<size_t>(y) * stride + static_cast<size_t>(left) * 4,
+                    &surface.pixels[static_cast<size_t>(y) * surface.width + left],
+                    static_cast<size_t>(right - left) * 4);
+    }
+    cairo_surface_mark_dirty_rectangle(w->image, left, top, right - left, bottom - top);
+    cairo_rectangle_int_t r{left, top, right - left, bottom - top};
+    cairo_region_union_rectangle(w->presented, &r);
+    gtk_widget_queue_draw_area(w->area, left, top, right - left, bottom - top);
+}
+
+bool GtkDriver::poll() {
+    delivered_ = false;
+    // Bounded, so that a host that keeps producing events cannot hold the
+    // core here.
+    for (int i = 0; i < 256 && gtk_events_pending(); ++i)
+        gtk_main_iteration_do(FALSE);
+    return delivered_;
+}
+
+void GtkDriver::wait() {
+    delivered_ = false;
+    // Each iteration blocks in GLib until a source is ready; events that mean
+    // nothing to the core (focus, configure, clipboard requests) are handled
+    // here and the wait goes on.
+    while (!delivered_)
+        g_main_context_iteration(nullptr, TRUE);
+}
+
+UINT GtkDriver::track_popup_menu(const std::vector<MenuEntry>& entries, POINT screen, HWND owner) {
+    HostWindow* w = find(owner);
+    return gtk::run_popup_menu(entries, screen, w != nullptr ? w->window : nullptr, last_input_);
+}
+
+void GtkDriver::shutdown() {
+    clipboard_.store_for_manager();
+    for (auto& [hwnd, w] : windows_)
+        destroy(*w);
+    windows_.clear();
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+    gdk_display_flush(gdk_display_get_default());
+}
+
+}  // namespace
+
+DisplayDriver* create_gtk_driver() {
+    // Numbers and the report keep the C locale; GTK would switch to the
+    // user's otherwise. One picture pixel is one screen pixel.
+    gtk_disable_setlocale();
+    setenv("GDK_SCALE", "1", 1);
+    gdk_set_allowed_backends("x11,*");
+    if (!gtk_init_check(nullptr, nullptr))
+        return nullptr;
+#ifdef GDK_WINDOWING_X11
+    GdkDisplay* display = gdk_display_get_default();
+    if (GDK_IS_X11_DISPLAY(display))
+        gdk_x11_display_set_window_scale(display, 1);
+#endif
+    return new GtkDriver;
+}
+
+}  // namespace portable

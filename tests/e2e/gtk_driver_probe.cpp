@@ -1,0 +1,179 @@
+// A stand-in core around the GTK display driver: one fixed window showing a
+// test pattern, every host event printed on standard output, a popup menu on
+// the right button. The end-to-end script drives it in an X server to check
+// the driver without the rest of the program.
+//
+//   gtk_driver_probe PATTERN.bmp   writes the pattern it shows, then runs
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "platform/gtk/dib_exchange.h"
+#include "platform/gtk/gtk_driver.h"
+#include "platform/portable/clipboard.h"
+#include "platform/portable/core_input.h"
+
+namespace {
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+HWND const kWindow = reinterpret_cast<HWND>(uintptr_t{0x1000});
+
+portable::DisplayDriver* driver = nullptr;
+portable::ClipboardHost* clipboard_host = nullptr;
+portable::Surface surface;
+std::vector<RECT> exposed;
+bool closing = false;
+
+uint32_t pattern(int x, int y) {
+    uint32_t r = (x * 255) / (kWidth - 1), g = (y * 255) / (kHeight - 1), b = (x ^ y) & 0xFF;
+    return r << 16 | g << 8 | b;
+}
+
+// The pattern as a 24-bit bottom-up packed DIB, as the core's clipboard holds it.
+std::vector<uint8_t> pattern_dib() {
+    int stride = (kWidth * 3 + 3) & ~3;
+    std::vector<uint8_t> dib(40 + static_cast<size_t>(stride) * kHeight, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            dib[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put32(0, 40);
+    put32(4, kWidth);
+    put32(8, kHeight);
+    dib[12] = 1;
+    dib[14] = 24;
+    put32(20, static_cast<uint32_t>(stride) * kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        uint8_t* row = &dib[40 + static_cast<size_t>(kHeight - 1 - y) * stride];
+        for (int x = 0; x < kWidth; ++x) {
+            uint32_t c = pattern(x, y);
+            row[3 * x] = c & 0xFF;
+            row[3 * x + 1] = (c >> 8) & 0xFF;
+            row[3 * x + 2] = c >> 16;
+        }
+    }
+    return dib;
+}
+
+const char* button_name(portable::MouseButton b) {
+    switch (b) {
+        case portable::MouseButton::left:
+            return "left";
+        case portable::MouseButton::middle:
+            return "middle";
+        default:
+            return "right";
+    }
+}
+
+void show_menu(int x, int y) {
+    using portable::MenuEntry;
+    std::vector<MenuEntry> entries(4);
+    entries[0].text = "copy";
+    entries[0].id = 1;
+    entries[1].kind = MenuEntry::Kind::separator;
+    entries[2].text = "save";
+    entries[2].id = 2;
+    entries[2].grayed = true;
+    entries[3].kind = MenuEntry::Kind::submenu;
+    entries[3].text = "more";
+    entries[3].children.resize(1);
+    entries[3].children[0].text = "about";
+    entries[3].children[0].id = 3;
+    POINT origin{};
+    driver->client_origin(kWindow, origin);
+    UINT chosen = driver->track_popup_menu(entries, POINT{origin.x + x, origin.y + y}, kWindow);
+    std::printf("menu %u\n", chosen);
+    if (chosen == 1 && clipboard_host != nullptr) {
+        std::vector<uint8_t> dib = pattern_dib();
+        clipboard_host->dib_changed(dib.data(), dib.size());
+    }
+}
+
+}  // namespace
+
+namespace portable {
+
+void input_mouse_button(HWND, MouseButton button, bool down, bool double_click, int x, int y) {
+    std::printf("button %s %s%s %d %d\n", button_name(button), down ? "down" : "up",
+                double_click ? " double" : "", x, y);
+    std::fflush(stdout);
+    if (button == MouseButton::right && down)
+        show_menu(x, y);
+    std::fflush(stdout);
+}
+void input_mouse_move(HWND, int, int) {}
+void input_key(HWND, UINT vk, bool down) {
+    std::printf("key 0x%02X %s\n", vk, down ? "down" : "up");
+    std::fflush(stdout);
+}
+void input_expose(HWND, const RECT* r) {
+    exposed.push_back(r != nullptr ? *r : RECT{0, 0, kWidth, kHeight});
+}
+void input_close_request(HWND) {
+    std::printf("close\n");
+    std::fflush(stdout);
+    closing = true;
+}
+void set_clipboard_host(ClipboardHost* host) {
+    clipboard_host = host;
+}
+
+}  // namespace portable
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gtk_driver_probe PATTERN.bmp\n");
+        return 2;
+    }
+    std::vector<uint8_t> file, dib = pattern_dib();
+    FILE* out = std::fopen(argv[1], "wb");
+    if (out == nullptr ||
+        !portable::gtk::bitmap_file_from_packed_dib(dib.data(), dib.size(), file) ||
+        std::fwrite(file.data(), 1, file.size(), out) != file.size()) {
+        std::fprintf(stderr, "gtk_driver_probe: cannot write %s\n", argv[1]);
+        return 2;
+    }
+    std::fclose(out);
+
+    std::unique_ptr<portable::DisplayDriver> owned(portable::create_gtk_driver());
+    driver = owned.get();
+    if (driver == nullptr) {
+        std::fprintf(stderr, "gtk_driver_probe: no display\n");
+        return 3;
+    }
+    surface.width = kWidth;
+    surface.height = kHeight;
+    surface.pixels.resize(kWidth * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            surface.pixels[y * kWidth + x] = pattern(x, y);
+
+    portable::WindowInfo info;
+    info.hwnd = kWindow;
+    info.title = "gtk driver probe";
+    info.client_width = kWidth;
+    info.client_height = kHeight;
+    info.minimizable = true;
+    driver->window_created(info);
+    driver->icon_changed(kWindow, reinterpret_cast<HICON>(uintptr_t{1}), true);
+    driver->window_shown(kWindow, true);
+    driver->present(kWindow, surface, RECT{0, 0, kWidth, kHeight});
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    size_t exposes = 0;
+    while (!closing) {
+        if (!driver->poll() && exposed.empty())
+            driver->wait();
+        for (const RECT& r : exposed)
+            driver->present(kWindow, surface, r);
+        exposes += exposed.size();
+        exposed.clear();
+    }
+    driver->window_destroyed(kWindow);
+    driver->shutdown();
+    std::printf("exposes %zu\nbye\n", exposes);
+    return 0;
+}
