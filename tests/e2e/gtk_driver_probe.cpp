@@ -3,7 +3,11 @@
 // the right button. The end-to-end script drives it in an X server to check
 // the driver without the rest of the program.
 //
-//   gtk_driver_probe PATTERN.bmp   writes the pattern it shows, then runs
+//   gtk_driver_probe PATTERN.bmp PASTED.bmp
+//
+// writes the pattern it shows to PATTERN.bmp, then runs until its window is
+// asked to close. The V key reads the picture another program put on the
+// clipboard and writes it to PASTED.bmp.
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -24,6 +28,25 @@ portable::ClipboardHost* clipboard_host = nullptr;
 portable::Surface surface;
 std::vector<RECT> exposed;
 bool closing = false;
+const char* pasted_path = nullptr;
+
+bool write_bitmap_file(const char* path, const std::vector<uint8_t>& dib) {
+    std::vector<uint8_t> file;
+    if (!portable::gtk::bitmap_file_from_packed_dib(dib.data(), dib.size(), file))
+        return false;
+    FILE* out = std::fopen(path, "wb");
+    if (out == nullptr)
+        return false;
+    bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+    return std::fclose(out) == 0 && ok;
+}
+
+void paste() {
+    std::vector<uint8_t> dib;
+    bool ok = clipboard_host != nullptr && clipboard_host->foreign_dib(dib) &&
+              write_bitmap_file(pasted_path, dib);
+    std::printf("paste %s\n", ok ? "done" : "failed");
+}
 
 uint32_t pattern(int x, int y) {
     uint32_t r = (x * 255) / (kWidth - 1), g = (y * 255) / (kHeight - 1), b = (x ^ y) & 0xFF;
@@ -106,6 +129,8 @@ void input_mouse_button(HWND, MouseButton button, bool down, bool double_click, 
 void input_mouse_move(HWND, int, int) {}
 void input_key(HWND, UINT vk, bool down) {
     std::printf("key 0x%02X %s\n", vk, down ? "down" : "up");
+    if (vk == 'V' && down)
+        paste();
     std::fflush(stdout);
 }
 void input_expose(HWND, const RECT* r) {
@@ -123,19 +148,15 @@ void set_clipboard_host(ClipboardHost* host) {
 }  // namespace portable
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gtk_driver_probe PATTERN.bmp\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: gtk_driver_probe PATTERN.bmp PASTED.bmp\n");
         return 2;
     }
-    std::vector<uint8_t> file, dib = pattern_dib();
-    FILE* out = std::fopen(argv[1], "wb");
-    if (out == nullptr ||
-        !portable::gtk::bitmap_file_from_packed_dib(dib.data(), dib.size(), file) ||
-        std::fwrite(file.data(), 1, file.size(), out) != file.size()) {
+    pasted_path = argv[2];
+    if (!write_bitmap_file(argv[1], pattern_dib())) {
         std::fprintf(stderr, "gtk_driver_probe: cannot write %s\n", argv[1]);
         return 2;
     }
-    std::fclose(out);
 
     std::unique_ptr<portable::DisplayDriver> owned(portable::create_gtk_driver());
     driver = owned.get();

@@ -86,10 +86,10 @@ wait_for 100 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'
 step "driver: window, painting, input, menu, clipboard, close"
 probe=$build/tests/e2e/gtk_driver_probe
 [ -x "$probe" ] || fail "$probe is not built"
-"$probe" "$work/pattern.bmp" >"$work/probe.out" 2>"$work/probe.err" &
+"$probe" "$work/pattern.bmp" "$work/pasted.bmp" >"$work/probe.out" 2>"$work/probe.err" &
 probe_pid=$!
 pids+=($probe_pid)
-wid=$(window_named '^gtk driver probe$')
+wid=$(window_named '^gtk driver probe$' || fail "probe: $(cat "$work/probe.err")")
 wait_for 50 grep -q '^ready$' "$work/probe.out" || fail "probe never got ready"
 sleep 0.3  # the first frame
 
@@ -98,7 +98,8 @@ client_geometry "$wid"
 hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
 grep -q 'minimum size: 160 by 120' <<<"$hints" && grep -q 'maximum size: 160 by 120' <<<"$hints" ||
     fail "probe window is resizable: $hints"
-xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (48 x 48)' || fail "probe window has no icon"
+icon=$(xprop -id "$wid" _NET_WM_ICON)
+grep -q 'Icon (48 x 48)' <<<"$icon" || fail "probe window has no icon"
 import -window "$wid" "$work/probe.png"
 diff=$(pixels_differing "$work/probe.png" "$work/pattern.bmp")
 [ "$diff" = 0 ] || fail "probe window shows $diff pixels that differ from its pattern"
@@ -167,6 +168,25 @@ cmp -s "$work/clip.bmp" "$work/pattern.bmp" || fail "clipboard image/bmp differs
 xclip -selection clipboard -t image/png -o >"$work/clip.png"
 diff=$(pixels_differing "$work/clip.png" "$work/pattern.bmp")
 [ "$diff" = 0 ] || fail "clipboard image/png differs from the pattern in $diff pixels"
+
+# A picture another program offers is read back as a packed DIB: as image/bmp
+# when offered so, else through gdk-pixbuf (here PNG).
+convert -size 7x5 gradient:red-blue -depth 8 "PNG24:$work/foreign.png"
+for source in "$work/foreign.png" "$work/pattern.bmp"; do
+    type=image/png
+    [ "${source##*.}" = bmp ] && type=image/bmp
+    rm -f "$work/pasted.bmp"
+    xclip -selection clipboard -t "$type" -i "$source" -quiet 2>/dev/null &
+    pids+=($!)
+    wait_for 50 bash -c "xclip -selection clipboard -t TARGETS -o | grep -qx $type" ||
+        fail "xclip did not take the clipboard"
+    done_before=$(grep -c '^paste done$' "$work/probe.out" || true)
+    xdotool key v
+    wait_for 50 bash -c "[ \$(grep -c '^paste done$' '$work/probe.out') -gt $done_before ]" ||
+        fail "pasting $type failed: $(tail -2 "$work/probe.out")"
+    diff=$(pixels_differing "$work/pasted.bmp" "$source")
+    [ "$diff" = 0 ] || fail "pasted $type differs from what was offered in $diff pixels"
+done
 
 # The window manager cannot resize it; its close request reaches the core.
 client_geometry "$wid"
