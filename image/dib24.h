@@ -43,6 +43,50 @@ public:
     void expand_4bit(const uint8_t* table, const uint8_t* data);
     void expand_8bit(const uint8_t* table, const uint8_t* data);
 
+    // Packed device-independent bitmaps: a BITMAPINFOHEADER, its colour table
+    // or colour masks, then the pixel rows, all in one block of memory.
+
+    // A new movable global block holding the image as a packed DIB (the
+    // 40-byte header, then the rows as stored); the caller owns it. Null
+    // without a store or without memory.
+    HGLOBAL make_global_dib() const;
+    // Puts the image on the clipboard as CF_DIB. False when no block could be
+    // made, the clipboard cannot be opened or refuses the block (it is then
+    // freed); the clipboard keeps what it held.
+    bool copy_to_clipboard(HWND owner) const;
+    // Loads the clipboard's CF_DIB picture. False, with the image unchanged,
+    // when the clipboard cannot be opened, holds none or holds one that
+    // load_global refuses.
+    bool paste_clipboard(HWND owner);
+    // Loads the packed DIB in a global block, which stays the caller's.
+    // Accepted: BI_RGB with 1, 4, 8, 24 or 32 bits per pixel and BI_BITFIELDS
+    // with 32; rows may be top-down. The colour table (or, for BI_BITFIELDS
+    // with a 40-byte header, the three masks) follows the biSize bytes of the
+    // header. Everything is checked against GlobalSize: a block too short for
+    // what its header says is refused, as is a colour index beyond the table.
+    // False, with the image unchanged, for anything refused.
+    bool load_global(HGLOBAL block);
+    // Loads a picture given as a header with its colour table (`info`) and a
+    // separate block of rows (`pixels`): BI_RGB with 1, 4, 8 or 24 bits per
+    // pixel. The two blocks come without sizes, so nothing here can check that
+    // they are as long as the header says: the caller must make sure of that.
+    // Refused (false, image unchanged) is what the header alone shows to be
+    // wrong: other formats, a header size outside 40-124, a width or height
+    // out of range or a store above 2^31 - 1 bytes, and colour indices beyond
+    // the table's biClrUsed entries. Only the table entries an index can
+    // reach are read.
+    bool load_dib(const BITMAPINFO* info, const void* pixels);
+
+    // 32-bit rows (4 bytes a pixel: blue, green, red, unused; no padding) to
+    // the store, row y to row y.
+    void expand_32bit(const uint8_t* data);
+    // 32-bit little-endian pixels with red, green and blue masks (in that
+    // order) to the store: each channel is its masked bits shifted down to
+    // bit 0, not rescaled, its low 8 bits kept.
+    void expand_bitfields(const uint32_t masks[3], const uint8_t* data);
+    // The index 0-31 of the lowest set bit of `mask`; 0 for a mask of 0.
+    static int lowest_set_bit(uint32_t mask);
+
     HGDIOBJ old_object;
     BITMAPINFO info;
     HBITMAP bitmap;

@@ -1,0 +1,15 @@
+// Reading packed device-independent bitmaps held in memory, shared by the
+// imports from global blocks and from the clipboard.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "image/dib24.h"
+
+// Loads the packed DIB of `size` bytes at `block` into `image`; every read
+// stays inside the block. False, with the image unchanged, for a format the
+// imports do not take, a header out of range, a block too short for its
+// header, colour table, masks and rows, or a colour index beyond the table.
+// False too when `create` could not make a store (the image is then empty).
+bool load_packed_dib(dib24& image, const uint8_t* block, size_t size);
