@@ -217,7 +217,9 @@ HostWindow* GtkDriver::find(HWND hwnd) {
 
 void GtkDriver::delivered(const GdkEvent* event) {
     delivered_ = true;
-    if (event == nullptr)
+    // A popup menu grabs the pointer and keyboard for the press that asked
+    // for it; releases and moves are no use to it.
+    if (event == nullptr || event->type == GDK_BUTTON_RELEASE || event->type == GDK_KEY_RELEASE)
         return;
     if (last_input_ != nullptr)
         gdk_event_free(last_input_);

@@ -29,6 +29,8 @@ portable::Surface surface;
 std::vector<RECT> exposed;
 bool closing = false;
 const char* pasted_path = nullptr;
+std::vector<POINT> menu_at;  // right-button presses not yet answered
+int paste_requests = 0;
 
 bool write_bitmap_file(const char* path, const std::vector<uint8_t>& dib) {
     std::vector<uint8_t> file;
@@ -122,15 +124,17 @@ void input_mouse_button(HWND, MouseButton button, bool down, bool double_click, 
     std::printf("button %s %s%s %d %d\n", button_name(button), down ? "down" : "up",
                 double_click ? " double" : "", x, y);
     std::fflush(stdout);
+    // Like the core, the probe acts on input only after the driver has
+    // returned from poll() or wait(), not inside GTK's event handling.
     if (button == MouseButton::right && down)
-        show_menu(x, y);
+        menu_at.push_back(POINT{x, y});
     std::fflush(stdout);
 }
 void input_mouse_move(HWND, int, int) {}
 void input_key(HWND, UINT vk, bool down) {
     std::printf("key 0x%02X %s\n", vk, down ? "down" : "up");
     if (vk == 'V' && down)
-        paste();
+        paste_requests++;
     std::fflush(stdout);
 }
 void input_expose(HWND, const RECT* r) {
@@ -188,6 +192,13 @@ int main(int argc, char** argv) {
     while (!closing) {
         if (!driver->poll() && exposed.empty())
             driver->wait();
+        std::vector<POINT> menus = std::move(menu_at);
+        menu_at.clear();
+        for (POINT p : menus)
+            show_menu(p.x, p.y);
+        for (; paste_requests > 0; --paste_requests)
+            paste();
+        std::fflush(stdout);
         for (const RECT& r : exposed)
             driver->present(kWindow, surface, r);
         exposes += exposed.size();
