@@ -71,6 +71,7 @@ class GtkDriver final : public DisplayDriver {
     GdkPixbuf* icon_ = nullptr;
     GdkEvent* last_input_ = nullptr;  // the grab of a popup menu needs its trigger
     bool delivered_ = false;
+    bool shut_down_ = false;
     gtk::GtkClipboardHost clipboard_;
 };
 
@@ -200,7 +201,10 @@ GtkDriver::GtkDriver() : icon_(gtk::application_icon(48)) {
 }
 
 GtkDriver::~GtkDriver() {
-    set_clipboard_host(nullptr);
+    // After shutdown() the core may be gone already (the driver can outlive
+    // it at exit), so only a driver that was never shut down unhooks here.
+    if (!shut_down_)
+        set_clipboard_host(nullptr);
     for (auto& [hwnd, w] : windows_)
         destroy(*w);
     windows_.clear();
@@ -376,6 +380,8 @@ UINT GtkDriver::track_popup_menu(const std::vector<MenuEntry>& entries, POINT sc
 
 void GtkDriver::shutdown() {
     clipboard_.store_for_manager();
+    set_clipboard_host(nullptr);
+    shut_down_ = true;
     for (auto& [hwnd, w] : windows_)
         destroy(*w);
     windows_.clear();
