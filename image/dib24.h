@@ -30,7 +30,8 @@ public:
 
     // Reads a bitmap file of 1, 4, 8 or 24 bits per pixel from an open stream,
     // strictly sequentially (pipes work). False, with the image unchanged, for
-    // anything malformed, truncated or unsupported.
+    // anything malformed, truncated or unsupported. (Only a `create` that
+    // could not make a store fails after the old one is gone: false, empty.)
     bool load(FILE* stream);
     // Writes the store as a 24-bit bitmap file. False without a store or when
     // the stream refuses the bytes.
@@ -51,8 +52,9 @@ public:
     // without a store or without memory.
     HGLOBAL make_global_dib() const;
     // Puts the image on the clipboard as CF_DIB. False when no block could be
-    // made, the clipboard cannot be opened or refuses the block (it is then
-    // freed); the clipboard keeps what it held.
+    // made (the clipboard is not touched), the clipboard cannot be opened (it
+    // keeps what it held) or refuses the block, as it does without an owner
+    // window; a block not handed over is freed.
     bool copy_to_clipboard(HWND owner) const;
     // Loads the clipboard's CF_DIB picture. False, with the image unchanged,
     // when the clipboard cannot be opened, holds none or holds one that
