@@ -19,4 +19,5 @@
 #include "platform/portable/kernel.h"
 #include "platform/portable/global_memory.h"
 #include "platform/portable/clipboard.h"
+#include "platform/portable/user.h"
 #endif

@@ -1,0 +1,117 @@
+#include "platform/headless/headless_driver.h"
+
+namespace portable {
+
+namespace headless {
+
+namespace {
+
+std::deque<ScriptedInput> script;
+std::deque<UINT> popup_choices;
+Activity counts;
+bool close_when_idle = true;
+
+void deliver(const ScriptedInput& e) {
+    switch (e.kind) {
+        case ScriptedInput::Kind::button:
+            input_mouse_button(e.hwnd, e.button, e.down, e.double_click, e.x, e.y);
+            break;
+        case ScriptedInput::Kind::move:
+            input_mouse_move(e.hwnd, e.x, e.y);
+            break;
+        case ScriptedInput::Kind::key:
+            input_key(e.hwnd, e.virtual_key, e.down);
+            break;
+        case ScriptedInput::Kind::close:
+            input_close_request(e.hwnd);
+            break;
+        case ScriptedInput::Kind::expose:
+            input_expose(e.hwnd, nullptr);
+            break;
+    }
+}
+
+}  // namespace
+
+void push_input(const ScriptedInput& input) {
+    script.push_back(input);
+}
+size_t pending_input() {
+    return script.size();
+}
+
+bool deliver_input() {
+    if (script.empty())
+        return false;
+    // Delivering may run no program code (the core only queues), so the
+    // whole script goes in order.
+    while (!script.empty()) {
+        ScriptedInput e = script.front();
+        script.pop_front();
+        deliver(e);
+    }
+    return true;
+}
+
+void push_popup_choice(UINT id) {
+    popup_choices.push_back(id);
+}
+Activity& activity() {
+    return counts;
+}
+void set_close_when_idle(bool on) {
+    close_when_idle = on;
+}
+
+void reset() {
+    script.clear();
+    popup_choices.clear();
+    counts = Activity{};
+    close_when_idle = true;
+}
+
+namespace {
+
+class HeadlessDriver : public DisplayDriver {
+  public:
+    const char* name() const override { return "headless"; }
+
+    void present(HWND, const Surface&, const RECT&) override { ++counts.presents; }
+
+    bool poll() override {
+        ++counts.poll_calls;
+        return deliver_input();
+    }
+
+    // Nothing is queued and nothing needs painting. With scripted input left
+    // it is delivered; otherwise the program waits for a user who is not
+    // there, so every window that can take it is asked to close. With no
+    // windows left this returns at once: there is nothing to wait for.
+    void wait() override {
+        ++counts.wait_calls;
+        if (deliver_input() || !close_when_idle)
+            return;
+        for (HWND hwnd : visible_top_level_windows()) {
+            ++counts.close_requests;
+            input_close_request(hwnd);
+        }
+    }
+
+    UINT track_popup_menu(const std::vector<MenuEntry>&, POINT, HWND) override {
+        if (popup_choices.empty())
+            return 0;
+        UINT id = popup_choices.front();
+        popup_choices.pop_front();
+        return id;
+    }
+};
+
+}  // namespace
+
+}  // namespace headless
+
+DisplayDriver* create_headless_driver() {
+    return new headless::HeadlessDriver();
+}
+
+}  // namespace portable

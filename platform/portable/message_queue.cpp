@@ -1,0 +1,261 @@
+// The thread's message queue: posted messages, the quit request, host input
+// and generated WM_PAINT, in that order of priority, and the calls that take
+// and deliver messages.
+#include <deque>
+
+#include "platform/portable/kernel.h"
+#include "platform/portable/window_state.h"
+
+namespace portable {
+
+namespace {
+
+std::deque<MSG> posted;
+std::deque<MSG> input;
+bool quit_requested = false;
+int quit_code = 0;
+
+MSG make_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    MSG m{};
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wparam;
+    m.lParam = lparam;
+    m.time = GetTickCount();
+    m.pt = cursor_position();
+    return m;
+}
+
+struct Filter {
+    HWND hwnd;
+    UINT first, last;
+
+    bool range(UINT msg) const {
+        return (first == 0 && last == 0) || (msg >= first && msg <= last);
+    }
+    bool window(HWND target) const {
+        if (hwnd == nullptr)
+            return true;
+        if (hwnd == reinterpret_cast<HWND>(-1))
+            return target == nullptr;  // thread messages only
+        return target == hwnd || IsChild(hwnd, target);
+    }
+    bool operator()(const MSG& m) const { return range(m.message) && window(m.hwnd); }
+};
+
+bool take(std::deque<MSG>& queue, const Filter& filter, bool remove, MSG& out) {
+    for (auto it = queue.begin(); it != queue.end(); ++it)
+        if (filter(*it)) {
+            out = *it;
+            if (remove)
+                queue.erase(it);
+            return true;
+        }
+    return false;
+}
+
+// A printable key's character, as the US keyboard layout gives it.
+int key_character(UINT vk) {
+    const bool shift = key_down(VK_SHIFT), control = key_down(VK_CONTROL);
+    if (vk >= 'A' && vk <= 'Z') {
+        if (control)
+            return static_cast<int>(vk - 'A' + 1);
+        return shift ? static_cast<int>(vk) : static_cast<int>(vk - 'A' + 'a');
+    }
+    if (vk >= '0' && vk <= '9' && !control) {
+        static const char shifted[] = ")!@#$%^&*(";
+        return shift ? shifted[vk - '0'] : static_cast<int>(vk);
+    }
+    switch (vk) {
+        case VK_SPACE:
+            return ' ';
+        case VK_RETURN:
+            return '\r';
+        case VK_ESCAPE:
+            return 0x1B;
+        case VK_BACK:
+            return 0x08;
+        case VK_TAB:
+            return '\t';
+        default:
+            return -1;
+    }
+}
+
+std::string log_message(const char* name, HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    return std::string(name) + "(" + log_handle(hwnd) + ", " + log_hex(msg) + ", " +
+           log_hex(wparam) + ", " + log_hex(static_cast<UINT_PTR>(lparam)) + ")";
+}
+
+}  // namespace
+
+void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    input.push_back(make_message(hwnd, msg, wparam, lparam));
+}
+
+void purge_messages(HWND hwnd) {
+    auto drop = [hwnd](std::deque<MSG>& queue) {
+        for (auto it = queue.begin(); it != queue.end();)
+            it = it->hwnd == hwnd ? queue.erase(it) : it + 1;
+    };
+    drop(posted);
+    drop(input);
+}
+
+bool messages_waiting() {
+    return !posted.empty() || quit_requested || !input.empty() || window_needing_paint() != nullptr;
+}
+
+void reset_message_queue() {
+    posted.clear();
+    input.clear();
+    quit_requested = false;
+    quit_code = 0;
+}
+
+}  // namespace portable
+
+using namespace portable;
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    log_call(log_message("SendMessageA", hWnd, Msg, wParam, lParam));
+    if (checked_window(hWnd) == nullptr)
+        return 0;
+    return send_message(hWnd, Msg, wParam, lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    log_call(log_message("PostMessageA", hWnd, Msg, wParam, lParam));
+    if (hWnd != nullptr && checked_window(hWnd) == nullptr)
+        return FALSE;
+    posted.push_back(make_message(hWnd, Msg, wParam, lParam));
+    return TRUE;
+}
+
+void WINAPI PostQuitMessage(int nExitCode) {
+    log_call("PostQuitMessage(" + std::to_string(nExitCode) + ")");
+    // One pending request at most; the latest exit code wins.
+    quit_requested = true;
+    quit_code = nExitCode;
+}
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg) {
+    log_call("PeekMessageA(" + log_handle(hWnd) + ", " + log_hex(wMsgFilterMin) + ", " +
+             log_hex(wMsgFilterMax) + ", " + log_hex(wRemoveMsg) + ")");
+    if (lpMsg == nullptr)
+        return FALSE;
+    const Filter filter{hWnd, wMsgFilterMin, wMsgFilterMax};
+    const bool remove = (wRemoveMsg & PM_REMOVE) != 0;
+    // Host events first move into the core's queue, without blocking.
+    display_driver().poll();
+    if (take(posted, filter, remove, *lpMsg))
+        return TRUE;
+    if (quit_requested && filter.range(WM_QUIT)) {
+        *lpMsg = make_message(nullptr, WM_QUIT, static_cast<WPARAM>(quit_code), 0);
+        if (remove)
+            quit_requested = false;
+        return TRUE;
+    }
+    if (take(input, filter, remove, *lpMsg))
+        return TRUE;
+    if (filter.range(WM_PAINT)) {
+        // WM_PAINT stays "in the queue" until the window is validated.
+        for (auto& [value, w] : window_table())
+            if (!IsRectEmpty(&w->update) && IsWindowVisible(w->hwnd) && filter.window(w->hwnd)) {
+                *lpMsg = make_message(w->hwnd, WM_PAINT, 0, 0);
+                return TRUE;
+            }
+    }
+    return FALSE;
+}
+
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+    if (lpMsg == nullptr ||
+        (hWnd != nullptr && hWnd != reinterpret_cast<HWND>(-1) && checked_window(hWnd) == nullptr))
+        return -1;
+    while (!PeekMessageA(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, PM_REMOVE))
+        WaitMessage();
+    return lpMsg->message != WM_QUIT;
+}
+
+BOOL WINAPI WaitMessage(void) {
+    log_call("WaitMessage()");
+    if (messages_waiting())
+        return TRUE;
+    DisplayDriver& driver = display_driver();
+    if (driver.poll() && messages_waiting())
+        return TRUE;
+    driver.wait();
+    return TRUE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+    log_call("TranslateMessage(" + (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
+    if (lpMsg == nullptr)
+        return FALSE;
+    if (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN &&
+        lpMsg->message != WM_KEYUP && lpMsg->message != WM_SYSKEYUP)
+        return FALSE;
+    if (lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_SYSKEYDOWN) {
+        int c = key_character(static_cast<UINT>(lpMsg->wParam));
+        if (c >= 0)
+            posted.push_back(make_message(lpMsg->hwnd,
+                                          lpMsg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR,
+                                          static_cast<WPARAM>(c), lpMsg->lParam));
+    }
+    return TRUE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
+    log_call("DispatchMessageA(" +
+             (lpMsg ? log_handle(lpMsg->hwnd) + ", " + log_hex(lpMsg->message) : "NULL") + ")");
+    if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
+        return 0;  // thread messages have no window
+    if (checked_window(lpMsg->hwnd) == nullptr)
+        return 0;
+    return send_message(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+}
+
+BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
+    log_call("IsDialogMessageA(" + log_handle(hDlg) + ", " +
+             (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
+    if (lpMsg == nullptr || find_window(hDlg) == nullptr)
+        return FALSE;
+    if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))
+        return FALSE;
+    const UINT msg = lpMsg->message;
+    if (msg == WM_KEYDOWN || msg == WM_CHAR) {
+        const WPARAM key = lpMsg->wParam;
+        const bool escape = msg == WM_KEYDOWN ? key == VK_ESCAPE : key == 0x1B;
+        const bool enter = msg == WM_KEYDOWN ? key == VK_RETURN : key == '\r';
+        const bool tab = msg == WM_KEYDOWN ? key == VK_TAB : key == '\t';
+        if (escape || enter || tab) {
+            LRESULT wants =
+                send_message(lpMsg->hwnd, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(lpMsg));
+            const bool keep =
+                (wants & DLGC_WANTALLKEYS) != 0 || (tab && (wants & DLGC_WANTTAB) != 0);
+            if (!keep) {
+                if (msg == WM_KEYDOWN && (escape || enter))
+                    send_message(hDlg, WM_COMMAND, escape ? IDCANCEL : IDOK, 0);
+                return TRUE;  // focus moves among controls, of which there are none
+            }
+        }
+    }
+    // Every other message of the dialog is delivered here, as on Win32.
+    TranslateMessage(lpMsg);
+    DispatchMessageA(lpMsg);
+    return TRUE;
+}
+
+LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
+                               LPARAM lParam) {
+    log_call(log_message("CallWindowProcA", hWnd, Msg, wParam, lParam));
+    if (lpPrevWndFunc == nullptr)
+        return 0;
+    return lpPrevWndFunc(hWnd, Msg, wParam, lParam);
+}
+
+SHORT WINAPI GetKeyState(int nVirtKey) {
+    return key_down(static_cast<UINT>(nVirtKey)) ? static_cast<SHORT>(0x8000) : 0;
+}

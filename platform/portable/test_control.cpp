@@ -1,0 +1,133 @@
+#include "platform/portable/test_control.h"
+
+#include "platform/headless/headless_driver.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/window_state.h"
+
+namespace portable::test {
+
+namespace {
+
+void push(headless::ScriptedInput e) {
+    headless::push_input(e);
+}
+
+headless::ScriptedInput button_event(HWND hwnd, MouseButton button, bool down, int x, int y,
+                                     bool double_click) {
+    headless::ScriptedInput e;
+    e.kind = headless::ScriptedInput::Kind::button;
+    e.hwnd = hwnd;
+    e.button = button;
+    e.down = down;
+    e.double_click = double_click;
+    e.x = x;
+    e.y = y;
+    return e;
+}
+
+}  // namespace
+
+void reset() {
+    reset_windows();
+    reset_menus();
+    reset_classes();
+    reset_message_queue();
+    reset_input_state();
+    headless::reset();
+    use_display_driver(std::unique_ptr<DisplayDriver>(create_headless_driver()));
+    enable_call_log(false);
+    clear_call_log();
+    SetLastError(0);
+}
+
+void mouse_button(HWND hwnd, MouseButton button, bool down, int x, int y, bool double_click) {
+    push(button_event(hwnd, button, down, x, y, double_click));
+}
+
+void click(HWND hwnd, MouseButton button, int x, int y) {
+    mouse_button(hwnd, button, true, x, y);
+    mouse_button(hwnd, button, false, x, y);
+}
+
+void double_click(HWND hwnd, MouseButton button, int x, int y) {
+    click(hwnd, button, x, y);
+    mouse_button(hwnd, button, true, x, y, true);
+    mouse_button(hwnd, button, false, x, y);
+}
+
+void mouse_move(HWND hwnd, int x, int y) {
+    headless::ScriptedInput e;
+    e.kind = headless::ScriptedInput::Kind::move;
+    e.hwnd = hwnd;
+    e.x = x;
+    e.y = y;
+    push(e);
+}
+
+void key(HWND hwnd, UINT virtual_key, bool down) {
+    headless::ScriptedInput e;
+    e.kind = headless::ScriptedInput::Kind::key;
+    e.hwnd = hwnd;
+    e.virtual_key = virtual_key;
+    e.down = down;
+    push(e);
+}
+
+void key_press(HWND hwnd, UINT virtual_key) {
+    key(hwnd, virtual_key, true);
+    key(hwnd, virtual_key, false);
+}
+
+void close_request(HWND hwnd) {
+    headless::ScriptedInput e;
+    e.kind = headless::ScriptedInput::Kind::close;
+    e.hwnd = hwnd;
+    push(e);
+}
+
+size_t pending_input() {
+    return headless::pending_input();
+}
+void set_close_when_idle(bool on) {
+    headless::set_close_when_idle(on);
+}
+void choose_popup_item(UINT id) {
+    headless::push_popup_choice(id);
+}
+void dismiss_popup() {
+    headless::push_popup_choice(0);
+}
+
+const Surface* surface(HWND hwnd) {
+    return window_surface(hwnd);
+}
+
+uint32_t pixel(HWND hwnd, int x, int y) {
+    const Surface* s = window_surface(hwnd);
+    if (s == nullptr || x < 0 || y < 0 || x >= s->width || y >= s->height)
+        return 0xFFFFFFFFu;
+    return s->at(x, y);
+}
+
+int driver_wait_calls() {
+    return headless::activity().wait_calls;
+}
+int driver_poll_calls() {
+    return headless::activity().poll_calls;
+}
+int driver_presents() {
+    return headless::activity().presents;
+}
+int driver_close_requests() {
+    return headless::activity().close_requests;
+}
+
+std::vector<std::string> calls_of(const std::string& function) {
+    std::vector<std::string> list;
+    for (const std::string& line : call_log())
+        if (line.compare(0, function.size() + 1, function + "(") == 0)
+            list.push_back(line);
+    return list;
+}
+
+}  // namespace portable::test

@@ -1,0 +1,73 @@
+// Control of the portable core for tests and tools: scripted input through
+// the headless driver, scripted popup-menu choices, what windows show, and a
+// log of the calls the program made. Not for the program itself.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/portable/core_input.h"
+#include "platform/portable/display_driver.h"
+#include "platform/portable/gdi_objects.h"
+#include "platform/portable/types.h"
+
+namespace portable::test {
+
+// Forgets every window (without messages), class, menu, queued message,
+// scripted input and log entry, and starts over with a fresh headless
+// driver. Safe between tests whose window objects are gone.
+void reset();
+
+// Input at client coordinates of a top-level window, queued for the headless
+// driver: the program's own message loop picks it up, in order, the next
+// time it looks for messages.
+void mouse_button(HWND hwnd, MouseButton button, bool down, int x, int y,
+                  bool double_click = false);
+void click(HWND hwnd, MouseButton button, int x, int y);  // press, release
+// Press, release, press marked as the second of a double click, release.
+void double_click(HWND hwnd, MouseButton button, int x, int y);
+void mouse_move(HWND hwnd, int x, int y);
+void key(HWND hwnd, UINT virtual_key, bool down);
+void key_press(HWND hwnd, UINT virtual_key);  // down, up
+void close_request(HWND hwnd);                // the title bar's close box
+size_t pending_input();
+
+// When the program waits and no scripted input is left, the headless driver
+// asks its windows to close (on by default).
+void set_close_when_idle(bool on);
+
+// Popup menus: the next one shown returns this command id (0: dismissed).
+// Without a scripted choice a popup menu is dismissed.
+void choose_popup_item(UINT id);
+void dismiss_popup();
+
+struct PopupRecord {
+    std::vector<MenuEntry> entries;
+    POINT screen{};
+    HWND owner = nullptr;
+    UINT flags = 0;
+    UINT result = 0;  // the command id TrackPopupMenu settled on, 0 when dismissed
+};
+const PopupRecord& last_popup();
+int popups_shown();
+size_t live_menus();
+
+// What a window's client area shows (0x00RRGGBB, top row first).
+const Surface* surface(HWND hwnd);
+uint32_t pixel(HWND hwnd, int x, int y);
+
+// What the headless driver was asked to do.
+int driver_wait_calls();
+int driver_poll_calls();
+int driver_presents();
+int driver_close_requests();
+
+// The calls made to the core, one line each with its arguments, e.g.
+// "RemoveMenu(0x20010, 0xF030, 0x0)". Off until enabled.
+void enable_call_log(bool on);
+const std::vector<std::string>& call_log();
+void clear_call_log();
+// The logged calls of one function, by name.
+std::vector<std::string> calls_of(const std::string& function);
+
+}  // namespace portable::test

@@ -1,0 +1,123 @@
+// Inside the portable USER core: the records behind HWND and class handles,
+// shared by the files that implement the services. Nothing outside
+// platform/portable/ includes this.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/portable/display_driver.h"
+#include "platform/portable/gdi_objects.h"
+#include "platform/portable/user.h"
+
+namespace portable {
+
+struct WindowClass {
+    std::string name;  // as registered; looked up without regard to case
+    ATOM atom = 0;
+    HINSTANCE instance = nullptr;
+    UINT style = 0;
+    WNDPROC proc = nullptr;
+    int class_extra = 0;
+    int window_extra = 0;
+    HICON icon = nullptr;
+    HICON icon_small = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    int windows = 0;  // live windows of this class; such a class cannot be unregistered
+};
+
+struct Window {
+    HWND hwnd = nullptr;
+    WindowClass* window_class = nullptr;
+    WNDPROC proc = nullptr;
+    std::string title;
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    HWND parent = nullptr;  // child windows only
+    HWND owner = nullptr;   // owned top-level windows only
+    HINSTANCE instance = nullptr;
+    HMENU menu = nullptr;  // the menu bar of a top-level window
+    UINT_PTR id = 0;       // the identifier of a child window
+    RECT window_rect{};    // relative to the parent's client area; the screen for top-level
+    RECT client_rect{};    // the same coordinates as window_rect
+    std::map<std::string, HANDLE> properties;  // keyed by the upper-cased name
+    HMENU system_menu = nullptr;
+    HICON icon_big = nullptr;
+    HICON icon_small = nullptr;
+    LONG_PTR user_data = 0;
+    std::vector<BYTE> extra;  // cbWndExtra bytes
+
+    RECT update{};  // bounding rectangle of the invalid region, client coordinates
+    bool erase = false;
+    bool created = false;     // WM_CREATE succeeded; the driver knows top-level windows from then
+    bool destroying = false;  // inside DestroyWindow; a second call does nothing
+    Surface surface;          // the client area's pixels
+    std::vector<HDC> open_contexts;  // BeginPaint/GetDC contexts drawing into `surface`
+
+    bool is_child() const { return (style & WS_CHILD) != 0; }
+};
+
+// Live windows by handle value. Handle values grow and are never reused, so
+// the map's order is the creation order and a stale handle finds nothing.
+std::map<UINT_PTR, std::unique_ptr<Window>>& window_table();
+Window* find_window(HWND hwnd);
+// Sets ERROR_INVALID_WINDOW_HANDLE when the handle is not a live window.
+Window* checked_window(HWND hwnd);
+
+// Calls the window's current procedure (SendMessageA without the log).
+LRESULT send_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+HWND focus();
+BOOL destroy_window(HWND hwnd);  // DestroyWindow and ShowWindow without the log
+BOOL show_window(HWND hwnd, int command);
+void reset_windows();
+
+// Coordinates.
+POINT client_origin_on_screen(const Window& w);
+RECT frame_insets(DWORD style, DWORD ex_style, bool menu_bar);
+void window_changed(const Window& w);  // tells the driver about a top-level window's new state
+WindowInfo window_info(const Window& w);
+
+// Painting.
+void invalidate(Window& w, const RECT* client_rect, bool erase);
+HWND window_needing_paint();
+void resize_surface(Window& w);
+// Contexts still open on a window that goes away draw nowhere from then on.
+void detach_paint_contexts(Window& w);
+
+// The message queue.
+void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+void purge_messages(HWND hwnd);
+bool messages_waiting();
+void reset_message_queue();
+
+// Input state, as the last host events left it.
+POINT cursor_position();  // screen coordinates
+bool key_down(UINT virtual_key);
+void reset_input_state();
+
+// Menus.
+HMENU create_system_menu(HWND owner);
+void destroy_menu(HMENU menu);
+bool menu_has_command(HMENU menu, UINT command);
+void reset_menus();
+
+// Classes.
+WindowClass* find_class(LPCSTR name, HINSTANCE instance);
+void reset_classes();
+
+// Replaces the driver in use (the test control starts each test headless).
+void use_display_driver(std::unique_ptr<DisplayDriver> driver);
+
+// The call log of the test control: each call is recorded with its arguments
+// while the log is on.
+bool call_log_enabled();
+void log_call(std::string text);
+std::string log_text(LPCSTR text);  // quoted, NULL, or #n for an integer atom
+std::string log_hex(UINT_PTR value);
+std::string log_handle(const void* handle);
+
+}  // namespace portable

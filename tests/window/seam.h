@@ -1,0 +1,33 @@
+// What the window-framework tests need beyond Win32 itself: scripting the
+// user. The portable build scripts the headless driver; under real Win32 the
+// parts that need a scripted user are skipped.
+#pragma once
+
+#include <string>
+
+#include "platform/win32.h"
+
+namespace seam {
+
+// Starts each test from a clean window system, where that can be done.
+void reset();
+
+// Whether popup-menu choices can be scripted.
+bool can_choose_popup();
+// The next popup menu returns this command id; 0 dismisses it.
+void choose_popup(UINT id);
+// The owner of a tracked popup menu calls this at WM_ENTERIDLE: under real
+// Win32 it closes the menu, as a user pressing Escape.
+void menu_idle(HWND owner);
+// The screen point of the last popup menu shown; false when it cannot be known.
+bool last_popup_point(POINT& screen);
+// Menus alive in the process; -1 when it cannot be known.
+long live_menus();
+
+// How often the program has blocked waiting for input; -1 when unknown.
+int wait_calls();
+// How many calls of a Win32 function the program made; -1 when unknown.
+int calls_of(const std::string& function);
+void count_calls(bool on);
+
+}  // namespace seam

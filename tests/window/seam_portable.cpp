@@ -1,0 +1,45 @@
+#include "platform/portable/test_control.h"
+#include "tests/window/seam.h"
+
+namespace seam {
+
+void reset() {
+    portable::test::reset();
+}
+bool can_choose_popup() {
+    return true;
+}
+
+void choose_popup(UINT id) {
+    if (id == 0)
+        portable::test::dismiss_popup();
+    else
+        portable::test::choose_popup_item(id);
+}
+
+void menu_idle(HWND) {}
+
+bool last_popup_point(POINT& screen) {
+    if (portable::test::popups_shown() == 0)
+        return false;
+    screen = portable::test::last_popup().screen;
+    return true;
+}
+
+long live_menus() {
+    return static_cast<long>(portable::test::live_menus());
+}
+int wait_calls() {
+    return portable::test::driver_wait_calls();
+}
+
+int calls_of(const std::string& function) {
+    return static_cast<int>(portable::test::calls_of(function).size());
+}
+
+void count_calls(bool on) {
+    portable::test::clear_call_log();
+    portable::test::enable_call_log(on);
+}
+
+}  // namespace seam
