@@ -1,5 +1,6 @@
 // Choosing the display driver: a small {name, create} table, real displays
 // first; the headless driver always opens, so it ends the list.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -47,11 +48,17 @@ DisplayDriver* choose() {
             if (std::strcmp(entry.name, wanted) == 0)
                 if (DisplayDriver* d = entry.create())
                     return d;
+    bool display_failed = false;
     for (const DriverEntry& entry : drivers) {
         if (wanted != nullptr && std::strcmp(entry.name, wanted) == 0)
             continue;  // tried above
-        if (DisplayDriver* d = entry.create())
+        if (DisplayDriver* d = entry.create()) {
+            // The user expects a window: say once why there is none.
+            if (display_failed && std::strcmp(d->name(), "headless") == 0)
+                std::fputs("no display could be opened: running without windows\n", stderr);
             return d;
+        }
+        display_failed = true;
     }
     return nullptr;
 }
