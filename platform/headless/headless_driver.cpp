@@ -1,5 +1,7 @@
 #include "platform/headless/headless_driver.h"
 
+#include "platform/portable/user.h"
+
 namespace portable {
 
 namespace headless {
@@ -10,6 +12,12 @@ std::deque<ScriptedInput> script;
 std::deque<UINT> popup_choices;
 Activity counts;
 bool close_when_idle = true;
+int idle_streak = 0;
+
+// After this many waits in a row with nothing delivered the program is
+// waiting for something that cannot come (no window left to close, or
+// windows that refuse): it is asked to quit instead of spinning for ever.
+constexpr int idle_waits_before_quit = 64;
 
 void deliver(const ScriptedInput& e) {
     switch (e.kind) {
@@ -68,6 +76,7 @@ void reset() {
     popup_choices.clear();
     counts = Activity{};
     close_when_idle = true;
+    idle_streak = 0;
 }
 
 namespace {
@@ -85,15 +94,23 @@ class HeadlessDriver : public DisplayDriver {
 
     // Nothing is queued and nothing needs painting. With scripted input left
     // it is delivered; otherwise the program waits for a user who is not
-    // there, so every window that can take it is asked to close. With no
-    // windows left this returns at once: there is nothing to wait for.
+    // there, so every visible window is asked to close. With no windows left
+    // this returns at once: there is nothing to wait for.
     void wait() override {
         ++counts.wait_calls;
-        if (deliver_input() || !close_when_idle)
+        if (deliver_input()) {
+            idle_streak = 0;
+            return;
+        }
+        if (!close_when_idle)
             return;
         for (HWND hwnd : visible_top_level_windows()) {
             ++counts.close_requests;
             input_close_request(hwnd);
+        }
+        if (++idle_streak == idle_waits_before_quit) {
+            ++counts.quit_requests;
+            PostQuitMessage(0);
         }
     }
 

@@ -31,6 +31,7 @@ struct Activity {
     int wait_calls = 0;
     int poll_calls = 0;
     int close_requests = 0;  // windows asked to close because nothing was left to do
+    int quit_requests = 0;   // programs told to quit because nothing could happen any more
     int presents = 0;
 };
 

@@ -15,10 +15,12 @@ std::unordered_map<const void*, std::unique_ptr<GdiObject>>& live_objects() {
 
 template <class T>
 T* find(const void* h) {
-    if (h == nullptr) return nullptr;
+    if (h == nullptr)
+        return nullptr;
     auto& objects = live_objects();
     auto it = objects.find(h);
-    if (it == objects.end()) return nullptr;
+    if (it == objects.end())
+        return nullptr;
     return dynamic_cast<T*>(it->second.get());
 }
 
@@ -59,7 +61,8 @@ struct Target {
     RECT clip{};
 
     void put(int x, int y, uint8_t r, uint8_t g, uint8_t b) const {
-        if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) return;
+        if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom)
+            return;
         if (dc->surface != nullptr) {
             dc->surface->pixels[static_cast<size_t>(y) * dc->surface->width + x] =
                 (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
@@ -89,8 +92,10 @@ bool make_target(DeviceContext* dc, Target& t) {
         return true;
     }
     DibSection* bm = dc->bitmap;
-    if (bm == nullptr || bm->stock) return false;
-    if (bm->header.biBitCount != 24 && bm->header.biBitCount != 32) return false;
+    if (bm == nullptr || bm->stock)
+        return false;
+    if (bm->header.biBitCount != 24 && bm->header.biBitCount != 32)
+        return false;
     t.width = bm->width;
     t.height = bm->height;
     t.clip = RECT{0, 0, t.width, t.height};
@@ -105,8 +110,12 @@ void Surface::resize(int w, int h) {
     pixels.assign(static_cast<size_t>(width) * height, 0);
 }
 
-DibSection* dib_from_handle(HGDIOBJ h) { return find<DibSection>(h); }
-DeviceContext* dc_from_handle(HDC h) { return find<DeviceContext>(h); }
+DibSection* dib_from_handle(HGDIOBJ h) {
+    return find<DibSection>(h);
+}
+DeviceContext* dc_from_handle(HDC h) {
+    return find<DeviceContext>(h);
+}
 
 HDC create_surface_dc(Surface* surface, RECT clip, HWND window) {
     auto dc = std::make_unique<DeviceContext>();
@@ -118,14 +127,16 @@ HDC create_surface_dc(Surface* surface, RECT clip, HWND window) {
 
 void release_surface_dc(HDC h) {
     DeviceContext* dc = dc_from_handle(h);
-    if (dc != nullptr && dc->surface != nullptr) live_objects().erase(dc);
+    if (dc != nullptr && dc->surface != nullptr)
+        live_objects().erase(dc);
 }
 
 size_t live_gdi_objects() {
     size_t n = 0;
     for (auto& [key, object] : live_objects()) {
         auto* dib = dynamic_cast<DibSection*>(object.get());
-        if (dib == nullptr || !dib->stock) ++n;
+        if (dib == nullptr || !dib->stock)
+            ++n;
     }
     return n;
 }
@@ -137,18 +148,24 @@ using portable::DibSection;
 
 HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits, HANDLE,
                                 DWORD) {
-    if (ppvBits != nullptr) *ppvBits = nullptr;
-    if (pbmi == nullptr || usage != DIB_RGB_COLORS) return nullptr;
+    if (ppvBits != nullptr)
+        *ppvBits = nullptr;
+    if (pbmi == nullptr || usage != DIB_RGB_COLORS)
+        return nullptr;
     const BITMAPINFOHEADER& h = pbmi->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1) return nullptr;
-    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) return nullptr;
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1)
+        return nullptr;
+    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS)
+        return nullptr;
     if (h.biBitCount != 1 && h.biBitCount != 4 && h.biBitCount != 8 && h.biBitCount != 16 &&
         h.biBitCount != 24 && h.biBitCount != 32)
         return nullptr;
-    if (h.biWidth <= 0 || h.biHeight == 0) return nullptr;
+    if (h.biWidth <= 0 || h.biHeight == 0)
+        return nullptr;
     int64_t rows = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
     int64_t stride = portable::dib_stride(h.biWidth, h.biBitCount);
-    if (stride <= 0 || stride > INT32_MAX || rows * stride > INT32_MAX) return nullptr;
+    if (stride <= 0 || stride > INT32_MAX || rows * stride > INT32_MAX)
+        return nullptr;
 
     auto b = std::make_unique<DibSection>();
     b->header = h;
@@ -157,8 +174,10 @@ HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** 
     b->top_down = h.biHeight < 0;
     b->stride = static_cast<int>(stride);
     b->bits.reset(new (std::nothrow) uint8_t[static_cast<size_t>(rows * stride)]());
-    if (!b->bits) return nullptr;
-    if (ppvBits != nullptr) *ppvBits = b->bits.get();
+    if (!b->bits)
+        return nullptr;
+    if (ppvBits != nullptr)
+        *ppvBits = b->bits.get();
     return reinterpret_cast<HBITMAP>(portable::adopt(std::move(b)));
 }
 
@@ -172,30 +191,39 @@ HDC WINAPI CreateCompatibleDC(HDC) {
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     DeviceContext* dc = portable::dc_from_handle(hdc);
     DibSection* bm = portable::dib_from_handle(h);
-    if (dc == nullptr || bm == nullptr || dc->surface != nullptr) return nullptr;
+    if (dc == nullptr || bm == nullptr || dc->surface != nullptr)
+        return nullptr;
     // A bitmap can be selected into one memory context at a time.
-    if (!bm->stock && bm->selected_into != nullptr && bm->selected_into != dc) return nullptr;
+    if (!bm->stock && bm->selected_into != nullptr && bm->selected_into != dc)
+        return nullptr;
     DibSection* old = dc->bitmap;
-    if (old != nullptr && !old->stock) old->selected_into = nullptr;
+    if (old != nullptr && !old->stock)
+        old->selected_into = nullptr;
     dc->bitmap = bm;
-    if (!bm->stock) bm->selected_into = dc;
+    if (!bm->stock)
+        bm->selected_into = dc;
     return old;
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
     DeviceContext* dc = portable::dc_from_handle(hdc);
-    if (dc == nullptr || dc->surface != nullptr) return FALSE;
-    if (dc->bitmap != nullptr && !dc->bitmap->stock) dc->bitmap->selected_into = nullptr;
+    if (dc == nullptr || dc->surface != nullptr)
+        return FALSE;
+    if (dc->bitmap != nullptr && !dc->bitmap->stock)
+        dc->bitmap->selected_into = nullptr;
     portable::live_objects().erase(dc);
     return TRUE;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     DibSection* bm = portable::dib_from_handle(ho);
-    if (bm == nullptr) return FALSE;
-    if (bm->stock) return TRUE;
+    if (bm == nullptr)
+        return FALSE;
+    if (bm->stock)
+        return TRUE;
     // As on Windows, a bitmap still selected into a context is not deleted.
-    if (bm->selected_into != nullptr) return FALSE;
+    if (bm->selected_into != nullptr)
+        return FALSE;
     portable::live_objects().erase(bm);
     return TRUE;
 }
@@ -206,13 +234,18 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
     DeviceContext* dc = portable::dc_from_handle(hdc);
     if (dc == nullptr || lpBits == nullptr || lpbmi == nullptr || iUsage != DIB_RGB_COLORS)
         return 0;
-    if (rop != SRCCOPY) return 0;
+    if (rop != SRCCOPY)
+        return 0;
     const BITMAPINFOHEADER& h = lpbmi->bmiHeader;
-    if (h.biCompression != BI_RGB || (h.biBitCount != 24 && h.biBitCount != 32)) return 0;
-    if (h.biWidth <= 0 || h.biHeight == 0) return 0;
-    if (DestWidth == 0 || DestHeight == 0 || SrcWidth == 0 || SrcHeight == 0) return 0;
+    if (h.biCompression != BI_RGB || (h.biBitCount != 24 && h.biBitCount != 32))
+        return 0;
+    if (h.biWidth <= 0 || h.biHeight == 0)
+        return 0;
+    if (DestWidth == 0 || DestHeight == 0 || SrcWidth == 0 || SrcHeight == 0)
+        return 0;
     portable::Target target;
-    if (!portable::make_target(dc, target)) return 0;
+    if (!portable::make_target(dc, target))
+        return 0;
 
     const int64_t width = h.biWidth;
     const int64_t rows = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
@@ -227,19 +260,23 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
     const int64_t dh = DestHeight < 0 ? -int64_t{DestHeight} : DestHeight;
     for (int64_t j = 0; j < dh; ++j) {
         int64_t dy = DestHeight < 0 ? yDest - 1 - j : yDest + j;
-        if (dy < target.clip.top || dy >= target.clip.bottom) continue;
+        if (dy < target.clip.top || dy >= target.clip.bottom)
+            continue;
         // Picture row counted from the top of the source rectangle.
         int64_t sj = (j * SrcHeight) / dh;
         int64_t row_from_bottom = SrcHeight > 0 ? ySrc + SrcHeight - 1 - sj : ySrc + sj;
-        if (row_from_bottom < 0 || row_from_bottom >= rows) continue;
+        if (row_from_bottom < 0 || row_from_bottom >= rows)
+            continue;
         int64_t stored_row = top_down ? rows - 1 - row_from_bottom : row_from_bottom;
         const uint8_t* line = src + stored_row * stride;
         for (int64_t i = 0; i < dw; ++i) {
             int64_t dx = DestWidth < 0 ? xDest - 1 - i : xDest + i;
-            if (dx < target.clip.left || dx >= target.clip.right) continue;
+            if (dx < target.clip.left || dx >= target.clip.right)
+                continue;
             int64_t si = (i * SrcWidth) / dw;
             int64_t sx = SrcWidth > 0 ? xSrc + si : xSrc - si;
-            if (sx < 0 || sx >= width) continue;
+            if (sx < 0 || sx >= width)
+                continue;
             const uint8_t* p = line + sx * bytes_per_pixel;
             target.put(static_cast<int>(dx), static_cast<int>(dy), p[2], p[1], p[0]);
         }

@@ -14,7 +14,8 @@ thread_local DWORD last_error = ERROR_SUCCESS;
 }  // namespace
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-    if (lpModuleName == nullptr) return &program_module;
+    if (lpModuleName == nullptr)
+        return &program_module;
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
@@ -30,7 +31,8 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
     }
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path);
-    if (n <= 0 || n >= static_cast<ssize_t>(sizeof path)) return 0;
+    if (n <= 0 || n >= static_cast<ssize_t>(sizeof path))
+        return 0;
     size_t length = static_cast<size_t>(n);
     if (length >= nSize) {
         // Truncated as Win32 does: nSize - 1 characters and the NUL.
@@ -47,10 +49,14 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
 DWORD WINAPI GetTickCount(void) {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    unsigned long long ms =
-        static_cast<unsigned long long>(ts.tv_sec) * 1000ull + static_cast<unsigned long long>(ts.tv_nsec) / 1000000ull;
+    unsigned long long ms = static_cast<unsigned long long>(ts.tv_sec) * 1000ull +
+                            static_cast<unsigned long long>(ts.tv_nsec) / 1000000ull;
     return static_cast<DWORD>(ms);
 }
 
-DWORD WINAPI GetLastError(void) { return last_error; }
-void WINAPI SetLastError(DWORD dwErrCode) { last_error = dwErrCode; }
+DWORD WINAPI GetLastError(void) {
+    return last_error;
+}
+void WINAPI SetLastError(DWORD dwErrCode) {
+    last_error = dwErrCode;
+}

@@ -203,17 +203,20 @@ size_t live_menus() {
 using namespace portable;
 
 HMENU WINAPI CreateMenu(void) {
-    log_call("CreateMenu()");
+    if (call_log_enabled())
+        log_call("CreateMenu()");
     return new_menu();
 }
 
 HMENU WINAPI CreatePopupMenu(void) {
-    log_call("CreatePopupMenu()");
+    if (call_log_enabled())
+        log_call("CreatePopupMenu()");
     return new_menu();
 }
 
 BOOL WINAPI DestroyMenu(HMENU hMenu) {
-    log_call("DestroyMenu(" + log_handle(hMenu) + ")");
+    if (call_log_enabled())
+        log_call("DestroyMenu(" + log_handle(hMenu) + ")");
     if (checked_menu(hMenu) == nullptr)
         return FALSE;
     destroy_menu(hMenu);
@@ -226,8 +229,9 @@ BOOL WINAPI IsMenu(HMENU hMenu) {
 
 BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
     const bool text_item = (uFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) == 0;
-    log_call("AppendMenuA(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
-             log_hex(uIDNewItem) + ", " + (text_item ? log_text(lpNewItem) : "NULL") + ")");
+    if (call_log_enabled())
+        log_call("AppendMenuA(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
+                 log_hex(uIDNewItem) + ", " + (text_item ? log_text(lpNewItem) : "NULL") + ")");
     Menu* m = checked_menu(hMenu);
     if (m == nullptr)
         return FALSE;
@@ -247,14 +251,16 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
 }
 
 BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    log_call("RemoveMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
-             log_hex(uFlags) + ")");
+    if (call_log_enabled())
+        log_call("RemoveMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
+                 log_hex(uFlags) + ")");
     return remove_item(hMenu, uPosition, uFlags, false);
 }
 
 BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    log_call("DeleteMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
-             log_hex(uFlags) + ")");
+    if (call_log_enabled())
+        log_call("DeleteMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
+                 log_hex(uFlags) + ")");
     return remove_item(hMenu, uPosition, uFlags, true);
 }
 
@@ -320,7 +326,8 @@ HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos) {
 }
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
-    log_call("GetSystemMenu(" + log_handle(hWnd) + ", " + std::to_string(bRevert) + ")");
+    if (call_log_enabled())
+        log_call("GetSystemMenu(" + log_handle(hWnd) + ", " + std::to_string(bRevert) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr || (w->style & WS_SYSMENU) == 0)
         return nullptr;
@@ -346,9 +353,10 @@ HMENU WINAPI GetMenu(HWND hWnd) {
 BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
                            const RECT* prcRect) {
     (void)prcRect;
-    log_call("TrackPopupMenu(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
-             std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(nReserved) +
-             ", " + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("TrackPopupMenu(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
+                 std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(nReserved) +
+                 ", " + log_handle(hWnd) + ")");
     if (checked_menu(hMenu) == nullptr || checked_window(hWnd) == nullptr)
         return FALSE;
     const bool notify = (uFlags & TPM_NONOTIFY) == 0;

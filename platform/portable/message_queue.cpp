@@ -1,6 +1,7 @@
 // The thread's message queue: posted messages, the quit request, host input
 // and generated WM_PAINT, in that order of priority, and the calls that take
 // and deliver messages.
+#include <bitset>
 #include <deque>
 
 #include "platform/portable/kernel.h"
@@ -14,6 +15,16 @@ std::deque<MSG> posted;
 std::deque<MSG> input;
 bool quit_requested = false;
 int quit_code = 0;
+// The keys as the messages taken so far left them (what GetKeyState reports):
+// input is queued ahead of the program, so the host's state runs ahead.
+std::bitset<256> taken_keys;
+
+void note_key_state(const MSG& m) {
+    const bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
+    const bool up = m.message == WM_KEYUP || m.message == WM_SYSKEYUP;
+    if ((down || up) && m.wParam < taken_keys.size())
+        taken_keys[m.wParam] = down;
+}
 
 MSG make_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     MSG m{};
@@ -56,7 +67,7 @@ bool take(std::deque<MSG>& queue, const Filter& filter, bool remove, MSG& out) {
 
 // A printable key's character, as the US keyboard layout gives it.
 int key_character(UINT vk) {
-    const bool shift = key_down(VK_SHIFT), control = key_down(VK_CONTROL);
+    const bool shift = taken_keys[VK_SHIFT], control = taken_keys[VK_CONTROL];
     if (vk >= 'A' && vk <= 'Z') {
         if (control)
             return static_cast<int>(vk - 'A' + 1);
@@ -111,6 +122,7 @@ void reset_message_queue() {
     input.clear();
     quit_requested = false;
     quit_code = 0;
+    taken_keys.reset();
 }
 
 }  // namespace portable
@@ -118,14 +130,16 @@ void reset_message_queue() {
 using namespace portable;
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    log_call(log_message("SendMessageA", hWnd, Msg, wParam, lParam));
+    if (call_log_enabled())
+        log_call(log_message("SendMessageA", hWnd, Msg, wParam, lParam));
     if (checked_window(hWnd) == nullptr)
         return 0;
     return send_message(hWnd, Msg, wParam, lParam);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    log_call(log_message("PostMessageA", hWnd, Msg, wParam, lParam));
+    if (call_log_enabled())
+        log_call(log_message("PostMessageA", hWnd, Msg, wParam, lParam));
     if (hWnd != nullptr && checked_window(hWnd) == nullptr)
         return FALSE;
     posted.push_back(make_message(hWnd, Msg, wParam, lParam));
@@ -133,7 +147,8 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-    log_call("PostQuitMessage(" + std::to_string(nExitCode) + ")");
+    if (call_log_enabled())
+        log_call("PostQuitMessage(" + std::to_string(nExitCode) + ")");
     // One pending request at most; the latest exit code wins.
     quit_requested = true;
     quit_code = nExitCode;
@@ -141,8 +156,9 @@ void WINAPI PostQuitMessage(int nExitCode) {
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    log_call("PeekMessageA(" + log_handle(hWnd) + ", " + log_hex(wMsgFilterMin) + ", " +
-             log_hex(wMsgFilterMax) + ", " + log_hex(wRemoveMsg) + ")");
+    if (call_log_enabled())
+        log_call("PeekMessageA(" + log_handle(hWnd) + ", " + log_hex(wMsgFilterMin) + ", " +
+                 log_hex(wMsgFilterMax) + ", " + log_hex(wRemoveMsg) + ")");
     if (lpMsg == nullptr)
         return FALSE;
     const Filter filter{hWnd, wMsgFilterMin, wMsgFilterMax};
@@ -157,8 +173,11 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
             quit_requested = false;
         return TRUE;
     }
-    if (take(input, filter, remove, *lpMsg))
+    if (take(input, filter, remove, *lpMsg)) {
+        if (remove)
+            note_key_state(*lpMsg);
         return TRUE;
+    }
     if (filter.range(WM_PAINT)) {
         // WM_PAINT stays "in the queue" until the window is validated.
         for (auto& [value, w] : window_table())
@@ -180,7 +199,8 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 BOOL WINAPI WaitMessage(void) {
-    log_call("WaitMessage()");
+    if (call_log_enabled())
+        log_call("WaitMessage()");
     if (messages_waiting())
         return TRUE;
     DisplayDriver& driver = display_driver();
@@ -191,7 +211,9 @@ BOOL WINAPI WaitMessage(void) {
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-    log_call("TranslateMessage(" + (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
+    if (call_log_enabled())
+        log_call("TranslateMessage(" + (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) +
+                 ")");
     if (lpMsg == nullptr)
         return FALSE;
     if (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN &&
@@ -208,8 +230,9 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    log_call("DispatchMessageA(" +
-             (lpMsg ? log_handle(lpMsg->hwnd) + ", " + log_hex(lpMsg->message) : "NULL") + ")");
+    if (call_log_enabled())
+        log_call("DispatchMessageA(" +
+                 (lpMsg ? log_handle(lpMsg->hwnd) + ", " + log_hex(lpMsg->message) : "NULL") + ")");
     if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
         return 0;  // thread messages have no window
     if (checked_window(lpMsg->hwnd) == nullptr)
@@ -218,8 +241,9 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 }
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
-    log_call("IsDialogMessageA(" + log_handle(hDlg) + ", " +
-             (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
+    if (call_log_enabled())
+        log_call("IsDialogMessageA(" + log_handle(hDlg) + ", " +
+                 (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
     if (lpMsg == nullptr || find_window(hDlg) == nullptr)
         return FALSE;
     if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))
@@ -250,12 +274,15 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
 
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                                LPARAM lParam) {
-    log_call(log_message("CallWindowProcA", hWnd, Msg, wParam, lParam));
+    if (call_log_enabled())
+        log_call(log_message("CallWindowProcA", hWnd, Msg, wParam, lParam));
     if (lpPrevWndFunc == nullptr)
         return 0;
     return lpPrevWndFunc(hWnd, Msg, wParam, lParam);
 }
 
 SHORT WINAPI GetKeyState(int nVirtKey) {
-    return key_down(static_cast<UINT>(nVirtKey)) ? static_cast<SHORT>(0x8000) : 0;
+    if (nVirtKey < 0 || static_cast<size_t>(nVirtKey) >= taken_keys.size())
+        return 0;
+    return taken_keys[static_cast<size_t>(nVirtKey)] ? static_cast<SHORT>(0x8000) : 0;
 }

@@ -121,7 +121,8 @@ void detach_paint_contexts(Window& w) {
 using namespace portable;
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
-    log_call("BeginPaint(" + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("BeginPaint(" + log_handle(hWnd) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpPaint == nullptr)
         return nullptr;
@@ -146,7 +147,8 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
-    log_call("EndPaint(" + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("EndPaint(" + log_handle(hWnd) + ")");
     if (lpPaint == nullptr)
         return FALSE;
     forget_context(hWnd, lpPaint->hdc);
@@ -156,7 +158,8 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
 }
 
 HDC WINAPI GetDC(HWND hWnd) {
-    log_call("GetDC(" + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("GetDC(" + log_handle(hWnd) + ")");
     if (hWnd == nullptr)
         return create_surface_dc(&detached_surface, RECT{}, nullptr);
     Window* w = checked_window(hWnd);
@@ -168,7 +171,8 @@ HDC WINAPI GetDC(HWND hWnd) {
 }
 
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
-    log_call("ReleaseDC(" + log_handle(hWnd) + ", " + log_handle(hDC) + ")");
+    if (call_log_enabled())
+        log_call("ReleaseDC(" + log_handle(hWnd) + ", " + log_handle(hDC) + ")");
     DeviceContext* dc = dc_from_handle(hDC);
     if (dc == nullptr || dc->surface == nullptr)
         return 0;
@@ -182,8 +186,9 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
 }
 
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
-    log_call("InvalidateRect(" + log_handle(hWnd) + ", " + (lpRect ? "rect" : "NULL") + ", " +
-             std::to_string(bErase) + ")");
+    if (call_log_enabled())
+        log_call("InvalidateRect(" + log_handle(hWnd) + ", " + (lpRect ? "rect" : "NULL") + ", " +
+                 std::to_string(bErase) + ")");
     if (hWnd == nullptr) {
         std::vector<HWND> all;
         for (auto& [value, w] : window_table())
@@ -202,7 +207,8 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
 }
 
 BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect) {
-    log_call("ValidateRect(" + log_handle(hWnd) + ", " + (lpRect ? "rect" : "NULL") + ")");
+    if (call_log_enabled())
+        log_call("ValidateRect(" + log_handle(hWnd) + ", " + (lpRect ? "rect" : "NULL") + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;

@@ -121,6 +121,9 @@ int driver_presents() {
 int driver_close_requests() {
     return headless::activity().close_requests;
 }
+int driver_quit_requests() {
+    return headless::activity().quit_requests;
+}
 
 std::vector<std::string> calls_of(const std::string& function) {
     std::vector<std::string> list;

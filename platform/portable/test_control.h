@@ -61,6 +61,7 @@ int driver_wait_calls();
 int driver_poll_calls();
 int driver_presents();
 int driver_close_requests();
+int driver_quit_requests();
 
 // The calls made to the core, one line each with its arguments, e.g.
 // "RemoveMenu(0x20010, 0xF030, 0x0)". Off until enabled.

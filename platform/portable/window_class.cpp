@@ -113,7 +113,8 @@ void reset_classes() {
 using namespace portable;
 
 BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA lpwcx) {
-    log_call("GetClassInfoExA(" + log_handle(hInstance) + ", " + log_text(lpszClass) + ")");
+    if (call_log_enabled())
+        log_call("GetClassInfoExA(" + log_handle(hInstance) + ", " + log_text(lpszClass) + ")");
     WindowClass* c = find_class(lpszClass, hInstance);
     if (c == nullptr || lpwcx == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -124,7 +125,8 @@ BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass) {
-    log_call("GetClassInfoA(" + log_handle(hInstance) + ", " + log_text(lpClassName) + ")");
+    if (call_log_enabled())
+        log_call("GetClassInfoA(" + log_handle(hInstance) + ", " + log_text(lpClassName) + ")");
     WindowClass* c = find_class(lpClassName, hInstance);
     if (c == nullptr || lpWndClass == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -146,12 +148,13 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    log_call("RegisterClassExA(" +
-             (lpwcx == nullptr
-                  ? std::string("NULL")
-                  : log_text(lpwcx->lpszClassName) + ", style " + log_hex(lpwcx->style) +
-                        ", size " + std::to_string(lpwcx->cbSize)) +
-             ")");
+    if (call_log_enabled())
+        log_call("RegisterClassExA(" +
+                 (lpwcx == nullptr
+                      ? std::string("NULL")
+                      : log_text(lpwcx->lpszClassName) + ", style " + log_hex(lpwcx->style) +
+                            ", size " + std::to_string(lpwcx->cbSize)) +
+                 ")");
     if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -160,9 +163,11 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    log_call("RegisterClassA(" +
-             (lpWndClass == nullptr ? std::string("NULL") : log_text(lpWndClass->lpszClassName)) +
-             ")");
+    if (call_log_enabled())
+        log_call(
+            "RegisterClassA(" +
+            (lpWndClass == nullptr ? std::string("NULL") : log_text(lpWndClass->lpszClassName)) +
+            ")");
     if (lpWndClass == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -182,7 +187,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-    log_call("UnregisterClassA(" + log_text(lpClassName) + ", " + log_handle(hInstance) + ")");
+    if (call_log_enabled())
+        log_call("UnregisterClassA(" + log_text(lpClassName) + ", " + log_handle(hInstance) + ")");
     WindowClass* c = lookup(lpClassName, hInstance, false);
     if (c == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -200,7 +206,8 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    log_call("LoadIconA(" + log_handle(hInstance) + ", " + log_text(lpIconName) + ")");
+    if (call_log_enabled())
+        log_call("LoadIconA(" + log_handle(hInstance) + ", " + log_text(lpIconName) + ")");
     // Only the system's standard icons exist: modules carry no icon resources.
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32516};
     HICON icon = hInstance == nullptr ? stock(stock_icons, lpIconName, ids) : nullptr;
@@ -210,7 +217,8 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    log_call("LoadCursorA(" + log_handle(hInstance) + ", " + log_text(lpCursorName) + ")");
+    if (call_log_enabled())
+        log_call("LoadCursorA(" + log_handle(hInstance) + ", " + log_text(lpCursorName) + ")");
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32649};
     HCURSOR cursor = hInstance == nullptr ? stock(stock_cursors, lpCursorName, ids) : nullptr;
     if (cursor == nullptr)

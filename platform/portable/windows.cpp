@@ -303,11 +303,13 @@ using namespace portable;
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                             HINSTANCE hInstance, LPVOID lpParam) {
-    log_call("CreateWindowExA(" + log_hex(dwExStyle) + ", " + log_text(lpClassName) + ", " +
-             log_text(lpWindowName) + ", " + log_hex(dwStyle) + ", " + std::to_string(X) + ", " +
-             std::to_string(Y) + ", " + std::to_string(nWidth) + ", " + std::to_string(nHeight) +
-             ", " + log_handle(hWndParent) + ", " + log_handle(hMenu) + ", " +
-             log_handle(hInstance) + ", " + log_handle(lpParam) + ")");
+    if (call_log_enabled())
+        log_call("CreateWindowExA(" + log_hex(dwExStyle) + ", " + log_text(lpClassName) + ", " +
+                 log_text(lpWindowName) + ", " + log_hex(dwStyle) + ", " + std::to_string(X) +
+                 ", " + std::to_string(Y) + ", " + std::to_string(nWidth) + ", " +
+                 std::to_string(nHeight) + ", " + log_handle(hWndParent) + ", " +
+                 log_handle(hMenu) + ", " + log_handle(hInstance) + ", " + log_handle(lpParam) +
+                 ")");
     WindowClass* window_class = find_class(lpClassName, hInstance);
     if (window_class == nullptr) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -434,7 +436,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-    log_call("DestroyWindow(" + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("DestroyWindow(" + log_handle(hWnd) + ")");
     return destroy_window(hWnd);
 }
 
@@ -479,7 +482,8 @@ BOOL WINAPI IsWindowEnabled(HWND hWnd) {
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-    log_call("EnableWindow(" + log_handle(hWnd) + ", " + std::to_string(bEnable) + ")");
+    if (call_log_enabled())
+        log_call("EnableWindow(" + log_handle(hWnd) + ", " + std::to_string(bEnable) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -497,7 +501,8 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-    log_call("ShowWindow(" + log_handle(hWnd) + ", " + std::to_string(nCmdShow) + ")");
+    if (call_log_enabled())
+        log_call("ShowWindow(" + log_handle(hWnd) + ", " + std::to_string(nCmdShow) + ")");
     return show_window(hWnd, nCmdShow);
 }
 
@@ -520,7 +525,8 @@ BOOL portable::show_window(HWND hWnd, int nCmdShow) {
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {
-    log_call("UpdateWindow(" + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("UpdateWindow(" + log_handle(hWnd) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -543,7 +549,8 @@ BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
 }
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
-    log_call("GetWindow(" + log_handle(hWnd) + ", " + std::to_string(uCmd) + ")");
+    if (call_log_enabled())
+        log_call("GetWindow(" + log_handle(hWnd) + ", " + std::to_string(uCmd) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return nullptr;
@@ -575,7 +582,8 @@ HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
 }
 
 HWND WINAPI GetParent(HWND hWnd) {
-    log_call("GetParent(" + log_handle(hWnd) + ")");
+    if (call_log_enabled())
+        log_call("GetParent(" + log_handle(hWnd) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return nullptr;
@@ -587,7 +595,8 @@ HWND WINAPI GetParent(HWND hWnd) {
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    log_call("SetWindowTextA(" + log_handle(hWnd) + ", " + log_text(lpString) + ")");
+    if (call_log_enabled())
+        log_call("SetWindowTextA(" + log_handle(hWnd) + ", " + log_text(lpString) + ")");
     if (checked_window(hWnd) == nullptr)
         return FALSE;
     return send_message(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) != 0;
@@ -618,9 +627,10 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
 }
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-    log_call("MoveWindow(" + log_handle(hWnd) + ", " + std::to_string(X) + ", " +
-             std::to_string(Y) + ", " + std::to_string(nWidth) + ", " + std::to_string(nHeight) +
-             ", " + std::to_string(bRepaint) + ")");
+    if (call_log_enabled())
+        log_call("MoveWindow(" + log_handle(hWnd) + ", " + std::to_string(X) + ", " +
+                 std::to_string(Y) + ", " + std::to_string(nWidth) + ", " +
+                 std::to_string(nHeight) + ", " + std::to_string(bRepaint) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -637,12 +647,14 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
 }
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-    log_call(log_long_call("GetWindowLongPtrA", hWnd, nIndex, nullptr));
+    if (call_log_enabled())
+        log_call(log_long_call("GetWindowLongPtrA", hWnd, nIndex, nullptr));
     return get_long(hWnd, nIndex);
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-    log_call(log_long_call("SetWindowLongPtrA", hWnd, nIndex, &dwNewLong));
+    if (call_log_enabled())
+        log_call(log_long_call("SetWindowLongPtrA", hWnd, nIndex, &dwNewLong));
     return set_long(hWnd, nIndex, dwNewLong);
 }
 
@@ -654,7 +666,8 @@ static bool fits_long(int index) {
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-    log_call(log_long_call("GetWindowLongA", hWnd, nIndex, nullptr));
+    if (call_log_enabled())
+        log_call(log_long_call("GetWindowLongA", hWnd, nIndex, nullptr));
     if (!fits_long(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
@@ -664,7 +677,8 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
     LONG_PTR value = dwNewLong;
-    log_call(log_long_call("SetWindowLongA", hWnd, nIndex, &value));
+    if (call_log_enabled())
+        log_call(log_long_call("SetWindowLongA", hWnd, nIndex, &value));
     if (!fits_long(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
@@ -694,8 +708,9 @@ HWND WINAPI GetActiveWindow(void) {
 }
 
 BOOL WINAPI SetPropA(HWND hWnd, LPCSTR lpString, HANDLE hData) {
-    log_call("SetPropA(" + log_handle(hWnd) + ", " + log_text(lpString) + ", " + log_handle(hData) +
-             ")");
+    if (call_log_enabled())
+        log_call("SetPropA(" + log_handle(hWnd) + ", " + log_text(lpString) + ", " +
+                 log_handle(hData) + ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpString == nullptr)
         return FALSE;
@@ -704,7 +719,8 @@ BOOL WINAPI SetPropA(HWND hWnd, LPCSTR lpString, HANDLE hData) {
 }
 
 HANDLE WINAPI GetPropA(HWND hWnd, LPCSTR lpString) {
-    log_call("GetPropA(" + log_handle(hWnd) + ", " + log_text(lpString) + ")");
+    if (call_log_enabled())
+        log_call("GetPropA(" + log_handle(hWnd) + ", " + log_text(lpString) + ")");
     Window* w = find_window(hWnd);
     if (w == nullptr || lpString == nullptr)
         return nullptr;
@@ -713,7 +729,8 @@ HANDLE WINAPI GetPropA(HWND hWnd, LPCSTR lpString) {
 }
 
 HANDLE WINAPI RemovePropA(HWND hWnd, LPCSTR lpString) {
-    log_call("RemovePropA(" + log_handle(hWnd) + ", " + log_text(lpString) + ")");
+    if (call_log_enabled())
+        log_call("RemovePropA(" + log_handle(hWnd) + ", " + log_text(lpString) + ")");
     Window* w = find_window(hWnd);
     if (w == nullptr || lpString == nullptr)
         return nullptr;
@@ -746,11 +763,12 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    log_call("ClientToScreen(" + log_handle(hWnd) + ", " +
-             (lpPoint == nullptr
-                  ? std::string("NULL")
-                  : "{" + std::to_string(lpPoint->x) + ", " + std::to_string(lpPoint->y) + "}") +
-             ")");
+    if (call_log_enabled())
+        log_call("ClientToScreen(" + log_handle(hWnd) + ", " +
+                 (lpPoint == nullptr ? std::string("NULL")
+                                     : "{" + std::to_string(lpPoint->x) + ", " +
+                                           std::to_string(lpPoint->y) + "}") +
+                 ")");
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpPoint == nullptr)
         return FALSE;
