@@ -19,6 +19,8 @@ int cascade = 0;
 // the system.
 constexpr int default_width = 800;
 constexpr int default_height = 600;
+// The largest window, frame included (the default tracking size).
+constexpr int max_track_size = 16384;
 
 std::vector<HWND> children_of(HWND parent) {
     std::vector<HWND> list;
@@ -373,6 +375,27 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     HWND hwnd = w.hwnd;
     window_table().emplace(reinterpret_cast<UINT_PTR>(hwnd), std::move(record));
 
+    // Top-level and sizable windows keep within their tracking size, as on
+    // Win32; the core's largest is far beyond any screen but keeps a window's
+    // pixels within reason.
+    if ((dwStyle & WS_THICKFRAME) != 0 || (dwStyle & (WS_POPUP | WS_CHILD)) == 0) {
+        MINMAXINFO info{};
+        info.ptMaxSize = POINT{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        info.ptMaxTrackSize = POINT{max_track_size, max_track_size};
+        info.ptMinTrackSize = POINT{1, 1};
+        send_message(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+        Window* sized = find_window(hwnd);
+        if (sized == nullptr)
+            return nullptr;
+        nWidth = std::max<int>(std::min<int>(nWidth, info.ptMaxTrackSize.x), info.ptMinTrackSize.x);
+        nHeight =
+            std::max<int>(std::min<int>(nHeight, info.ptMaxTrackSize.y), info.ptMinTrackSize.y);
+        nWidth = std::max(0, nWidth);
+        nHeight = std::max(0, nHeight);
+        sized->window_rect = RECT{X, Y, X + nWidth, Y + nHeight};
+        sized->client_rect = sized->window_rect;
+    }
+
     CREATESTRUCTA cs{};
     cs.lpCreateParams = lpParam;
     cs.hInstance = hInstance;
@@ -387,15 +410,6 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     cs.lpszClass = lpClassName;
     cs.dwExStyle = dwExStyle;
 
-    if ((dwStyle & WS_THICKFRAME) != 0 || (dwStyle & (WS_POPUP | WS_CHILD)) == 0) {
-        MINMAXINFO info{};
-        info.ptMaxSize = POINT{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        info.ptMaxTrackSize = info.ptMaxSize;
-        info.ptMinTrackSize = POINT{1, 1};
-        send_message(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    }
-    if (find_window(hwnd) == nullptr)
-        return nullptr;
     if (send_message(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) {
         // Refused: the window goes again, with WM_NCDESTROY only.
         if (Window* failed = find_window(hwnd)) {

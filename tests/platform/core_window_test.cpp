@@ -220,6 +220,28 @@ TEST_F(CoreWindowTest, EnableWindowReportsThePreviousStateAndTellsTheWindow) {
     EXPECT_EQ(messages_of(hwnd), (std::vector<UINT>{WM_ENABLE, WM_ENABLE}));
 }
 
+TEST_F(CoreWindowTest, WindowsKeepWithinTheirTrackingSize) {
+    HWND huge = make_window(WS_OVERLAPPEDWINDOW, nullptr, 0, 0, 100000, 50);
+    RECT r;
+    GetWindowRect(huge, &r);
+    EXPECT_EQ(r.right - r.left, 16384);
+    EXPECT_EQ(r.bottom - r.top, 50);
+
+    int created_width = 0;
+    react = [&created_width](HWND, UINT msg, WPARAM, LPARAM lParam, LRESULT&) {
+        if (msg == WM_GETMINMAXINFO)
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{300, 200};
+        if (msg == WM_NCCREATE)
+            created_width = reinterpret_cast<const CREATESTRUCTA*>(lParam)->cx;
+        return false;
+    };
+    HWND grown = make_window(WS_OVERLAPPEDWINDOW, nullptr, 0, 0, 10, 10);
+    GetWindowRect(grown, &r);
+    EXPECT_EQ(r.right - r.left, 300);
+    EXPECT_EQ(r.bottom - r.top, 200);
+    EXPECT_EQ(created_width, 300);
+}
+
 TEST_F(CoreWindowTest, ThePopupParentIsTheOwnerAndAnOverlappedWindowHasNone) {
     HWND owner = make_window();
     HWND popup = make_window(WS_POPUP, owner);
