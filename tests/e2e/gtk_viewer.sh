@@ -50,9 +50,21 @@ client_geometry() {
     CH=$(awk '/^ *Height:/ {print $2}' <<<"$info")
 }
 
-# Counts the pixels in which two pictures differ (0 when equal).
-pixels_differing() {
-    compare -metric AE "$1" "$2" null: 2>&1 || true
+# Says how two pictures differ; nothing when their pixels are equal. Both are
+# compared as 8-bit RGB (ImageMagick only warns about the viewer's bitmap files,
+# whose header leaves the file size 0).
+picture_difference() {
+    local a b n
+    a=$(identify -format '%wx%h' "$1" 2>/dev/null || true)
+    b=$(identify -format '%wx%h' "$2" 2>/dev/null || true)
+    if [ -z "$a" ] || [ "$a" != "$b" ]; then
+        echo "sizes '$a' and '$b'"
+        return
+    fi
+    convert "$1" -depth 8 "rgb:$work/a.rgb" 2>/dev/null || true
+    convert "$2" -depth 8 "rgb:$work/b.rgb" 2>/dev/null || true
+    n=$(cmp -l "$work/a.rgb" "$work/b.rgb" 2>&1 | wc -l)
+    [ "$n" = 0 ] || echo "$n colour bytes"
 }
 
 visible_named() { xdotool search --onlyvisible --name "$1"; }
@@ -101,8 +113,8 @@ grep -q 'minimum size: 160 by 120' <<<"$hints" && grep -q 'maximum size: 160 by 
 icon=$(xprop -id "$wid" _NET_WM_ICON)
 grep -q 'Icon (48 x 48)' <<<"$icon" || fail "probe window has no icon"
 import -window "$wid" "$work/probe.png"
-diff=$(pixels_differing "$work/probe.png" "$work/pattern.bmp")
-[ "$diff" = 0 ] || fail "probe window shows $diff pixels that differ from its pattern"
+diff=$(picture_difference "$work/probe.png" "$work/pattern.bmp")
+[ -z "$diff" ] || fail "probe window differs from its pattern: $diff"
 
 # Input arrives in client coordinates; the second press of a double click is
 # marked as such.
@@ -166,8 +178,8 @@ grep -qx image/bmp <<<"$targets" && grep -qx image/png <<<"$targets" ||
 xclip -selection clipboard -t image/bmp -o >"$work/clip.bmp"
 cmp -s "$work/clip.bmp" "$work/pattern.bmp" || fail "clipboard image/bmp differs from the pattern"
 xclip -selection clipboard -t image/png -o >"$work/clip.png"
-diff=$(pixels_differing "$work/clip.png" "$work/pattern.bmp")
-[ "$diff" = 0 ] || fail "clipboard image/png differs from the pattern in $diff pixels"
+diff=$(picture_difference "$work/clip.png" "$work/pattern.bmp")
+[ -z "$diff" ] || fail "clipboard image/png differs from the pattern: $diff"
 
 # A picture another program offers is read back as a packed DIB: as image/bmp
 # when offered so, else through gdk-pixbuf (here PNG).
@@ -184,8 +196,8 @@ for source in "$work/foreign.png" "$work/pattern.bmp"; do
     xdotool key v
     wait_for 50 bash -c "[ \$(grep -c '^paste done$' '$work/probe.out') -gt $done_before ]" ||
         fail "pasting $type failed: $(tail -2 "$work/probe.out")"
-    diff=$(pixels_differing "$work/pasted.bmp" "$source")
-    [ "$diff" = 0 ] || fail "pasted $type differs from what was offered in $diff pixels"
+    diff=$(picture_difference "$work/pasted.bmp" "$source")
+    [ -z "$diff" ] || fail "pasted $type differs from what was offered: $diff"
 done
 
 # The window manager cannot resize it; its close request reaches the core.
@@ -199,5 +211,95 @@ wait_exit "$probe_pid" "probe"
 [ "$status" = 0 ] || fail "probe ended with status $status: $(cat "$work/probe.err")"
 grep -q '^close$' "$work/probe.out" || fail "probe got no close request"
 [ ! -s "$work/probe.err" ] || fail "probe wrote to standard error: $(cat "$work/probe.err")"
+
+# ---------------------------------------------------------------------------
+step "viewer: the reduced sample photograph, its menu, clipboard and close"
+viewer=$build/app/quantview
+reduce=$build/app/quantreduce
+photo=samples/astronaut.bmp
+for p in "$viewer" "$reduce"; do [ -x "$p" ] || fail "$p is not built"; done
+"$reduce" "$photo" "$work/reduced.bmp" >"$work/reduce.out" || fail "quantreduce failed"
+# The report without its timing, which differs from run to run.
+report() { sed -E 's/\[[0-9]+msec\]/[msec]/' "$1"; }
+
+"$viewer" "$photo" >"$work/viewer.out" 2>"$work/viewer.err" &
+viewer_pid=$!
+pids+=($viewer_pid)
+vid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" 2>/dev/null | head -1) || true
+[ -n "$vid" ] || fail "no viewer window within 30 s: $(cat "$work/viewer.err")"
+sleep 0.3
+
+title=$(xprop -id "$vid" _NET_WM_NAME)
+want_title=$(realpath "$viewer")
+[ "$title" = "_NET_WM_NAME(UTF8_STRING) = \"$want_title\"" ] || fail "viewer title is $title"
+client_geometry "$vid"
+[ "$CW"x"$CH" = 512x512 ] || fail "viewer client area is ${CW}x$CH, expected 512x512"
+hints=$(xprop -id "$vid" WM_NORMAL_HINTS)
+grep -q 'minimum size: 512 by 512' <<<"$hints" && grep -q 'maximum size: 512 by 512' <<<"$hints" ||
+    fail "viewer window is resizable: $hints"
+import -window "$vid" "$work/viewer.png"
+diff=$(picture_difference "$work/viewer.png" "$work/reduced.bmp")
+[ -z "$diff" ] || fail "viewer differs from the reduced picture: $diff"
+
+# Escape closes the menu and leaves the clipboard as it was.
+printf 'before' | xclip -selection clipboard -quiet 2>/dev/null &
+pids+=($!)
+wait_for 50 bash -c "[ \"\$(xclip -selection clipboard -o 2>/dev/null)\" = before ]" ||
+    fail "xclip did not take the clipboard"
+xdotool mousemove $((CX + 100)) $((CY + 120)) click 3
+mid=$(window_named '^copy$')
+at="$((CX + 100)),$((CY + 120))"
+client_geometry "$mid"
+[ "$CX,$CY" = "$at" ] || fail "viewer menu opened at $CX,$CY, expected $at"
+xdotool key Escape
+wait_for 30 menu_gone '^copy$' || fail "Escape did not close the viewer menu"
+sleep 0.2
+[ "$(xclip -selection clipboard -o 2>/dev/null)" = before ] || fail "a dismissed menu changed the clipboard"
+
+# "copy" puts the reduced picture on the clipboard as image/bmp and image/png.
+client_geometry "$vid"
+xdotool mousemove $((CX + 200)) $((CY + 50)) click 3
+mid=$(window_named '^copy$')
+client_geometry "$mid"
+xdotool mousemove $((CX + CW / 2)) $((CY + CH / 2)) click 1
+wait_for 30 menu_gone '^copy$' || fail "the viewer menu stayed open after a click on copy"
+wait_for 50 bash -c "xclip -selection clipboard -t TARGETS -o | grep -qx image/png" ||
+    fail "clipboard offers: $(xclip -selection clipboard -t TARGETS -o 2>&1)"
+xclip -selection clipboard -t image/bmp -o >"$work/viewer_clip.bmp"
+xclip -selection clipboard -t image/png -o >"$work/viewer_clip.png"
+for f in "$work/viewer_clip.bmp" "$work/viewer_clip.png"; do
+    diff=$(picture_difference "$f" "$work/reduced.bmp")
+    [ -z "$diff" ] || fail "clipboard ${f##*.} differs from the reduced picture: $diff"
+done
+
+# Fixed size; closing by the window manager ends the run with status 0 and the
+# whole report.
+client_geometry "$vid"
+xdotool windowsize "$vid" 700 600 2>/dev/null || true
+sleep 0.3
+client_geometry "$vid"
+[ "$CW"x"$CH" = 512x512 ] || fail "viewer window was resized to ${CW}x$CH"
+xdotool windowactivate --sync "$vid" key alt+F4
+wait_exit "$viewer_pid" "viewer"
+[ "$status" = 0 ] || fail "viewer ended with status $status: $(cat "$work/viewer.err")"
+[ "$(report "$work/viewer.out")" = "$(report "$work/reduce.out")" ] ||
+    fail "viewer report differs from quantreduce's: $(diff <(report "$work/reduce.out") <(report "$work/viewer.out") | head)"
+tail -1 "$work/viewer.out" | grep -qE '^cache hit: [0-9]+% \[[0-9]+msec\]$' ||
+    fail "viewer report ends with: $(tail -1 "$work/viewer.out")"
+
+# ---------------------------------------------------------------------------
+step "viewer without a display, and with the headless driver asked for"
+status=0
+env -u DISPLAY timeout 60 "$viewer" "$photo" >"$work/headless.out" 2>"$work/headless.err" || status=$?
+[ "$status" = 0 ] || fail "viewer without a display ended with status $status: $(cat "$work/headless.err")"
+[ "$(wc -l <"$work/headless.err")" = 1 ] && grep -qi 'display' "$work/headless.err" ||
+    fail "without a display, standard error should hold one notice, not: $(cat "$work/headless.err")"
+[ "$(report "$work/headless.out")" = "$(report "$work/reduce.out")" ] ||
+    fail "viewer report without a display differs from quantreduce's"
+status=0
+QUANTVIEW_DISPLAY=headless timeout 60 "$viewer" "$photo" >"$work/forced.out" 2>"$work/forced.err" || status=$?
+[ "$status" = 0 ] || fail "QUANTVIEW_DISPLAY=headless viewer ended with status $status"
+[ "$(report "$work/forced.out")" = "$(report "$work/reduce.out")" ] ||
+    fail "QUANTVIEW_DISPLAY=headless viewer report differs from quantreduce's"
 
 step "all passed"
