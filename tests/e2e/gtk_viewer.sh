@@ -67,6 +67,17 @@ picture_difference() {
     [ "$n" = 0 ] || echo "$n colour bytes"
 }
 
+# The window manager offers moving, minimizing and closing, never resizing or
+# maximizing.
+check_actions() {
+    local actions
+    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS)
+    for a in MOVE MINIMIZE CLOSE; do
+        grep -q "_NET_WM_ACTION_$a" <<<"$actions" || fail "$2 cannot $a: $actions"
+    done
+    ! grep -qE '_NET_WM_ACTION_(RESIZE|MAXIMIZE)' <<<"$actions" || fail "$2 can be resized: $actions"
+}
+
 visible_named() { xdotool search --onlyvisible --name "$1"; }
 menu_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
@@ -110,6 +121,7 @@ client_geometry "$wid"
 hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
 grep -q 'minimum size: 160 by 120' <<<"$hints" && grep -q 'maximum size: 160 by 120' <<<"$hints" ||
     fail "probe window is resizable: $hints"
+check_actions "$wid" "probe window"
 icon=$(xprop -id "$wid" _NET_WM_ICON)
 grep -q 'Icon (48 x 48)' <<<"$icon" || fail "probe window has no icon"
 import -window "$wid" "$work/probe.png"
@@ -206,10 +218,21 @@ xdotool windowsize "$wid" 300 250 2>/dev/null || true
 sleep 0.3
 client_geometry "$wid"
 [ "$CW"x"$CH" = 160x120 ] || fail "probe window was resized to ${CW}x$CH"
+# Parts the host lost (moved off the screen and back) are painted again by the
+# core.
+xdotool windowmove --sync "$wid" -100 -80
+sleep 0.2
+xdotool windowmove --sync "$wid" 200 200
+sleep 0.3
+import -window "$wid" "$work/probe_again.png"
+diff=$(picture_difference "$work/probe_again.png" "$work/pattern.bmp")
+[ -z "$diff" ] || fail "probe window after exposure differs from its pattern: $diff"
 xdotool windowactivate --sync "$wid" key alt+F4
 wait_exit "$probe_pid" "probe"
 [ "$status" = 0 ] || fail "probe ended with status $status: $(cat "$work/probe.err")"
 grep -q '^close$' "$work/probe.out" || fail "probe got no close request"
+exposes=$(awk '/^exposes / {print $2}' "$work/probe.out")
+[ "${exposes:-0}" -ge 2 ] || fail "the host's exposure never reached the core (exposes ${exposes:-none})"
 [ ! -s "$work/probe.err" ] || fail "probe wrote to standard error: $(cat "$work/probe.err")"
 
 # ---------------------------------------------------------------------------
@@ -237,6 +260,7 @@ client_geometry "$vid"
 hints=$(xprop -id "$vid" WM_NORMAL_HINTS)
 grep -q 'minimum size: 512 by 512' <<<"$hints" && grep -q 'maximum size: 512 by 512' <<<"$hints" ||
     fail "viewer window is resizable: $hints"
+check_actions "$vid" "viewer window"
 import -window "$vid" "$work/viewer.png"
 diff=$(picture_difference "$work/viewer.png" "$work/reduced.bmp")
 [ -z "$diff" ] || fail "viewer differs from the reduced picture: $diff"
