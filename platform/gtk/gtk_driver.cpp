@@ -289,6 +289,14 @@ void GtkDriver::window_shown(HWND hwnd, bool visible) {
 }
 
 void GtkDriver::destroy(HostWindow& w) {
+    // A press in a window that is going cannot start a menu's grab any more.
+    if (last_input_ != nullptr) {
+        GdkWindow* of = gdk_event_get_window(last_input_);
+        if (of == gtk_widget_get_window(w.area) || of == gtk_widget_get_window(w.window)) {
+            gdk_event_free(last_input_);
+            last_input_ = nullptr;
+        }
+    }
     g_signal_handlers_disconnect_by_data(w.area, &w);
     g_signal_handlers_disconnect_by_data(w.window, &w);
     gtk_widget_destroy(w.window);
