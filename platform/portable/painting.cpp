@@ -30,7 +30,7 @@ void forget_context(HWND hwnd, HDC dc) {
 // Copies a child's painted pixels into the surfaces of its ancestors and
 // returns the top-level window with the dirty rectangle in its coordinates.
 HWND compose_into_top_level(const Window& child, RECT& dirty) {
-    const Window* w = &child;
+    const Window* w = &child;  // each pass copies w's pixels into its parent
     while (w->is_child()) {
         Window* parent = find_window(w->parent);
         if (parent == nullptr)
@@ -38,11 +38,11 @@ HWND compose_into_top_level(const Window& child, RECT& dirty) {
         const LONG dx = w->client_rect.left, dy = w->client_rect.top;
         for (LONG y = std::max<LONG>(dirty.top, 0); y < dirty.bottom; ++y) {
             const LONG py = y + dy;
-            if (y >= child.surface.height || py < 0 || py >= parent->surface.height)
+            if (y >= w->surface.height || py < 0 || py >= parent->surface.height)
                 continue;
             for (LONG x = std::max<LONG>(dirty.left, 0); x < dirty.right; ++x) {
                 const LONG px = x + dx;
-                if (x >= child.surface.width || px < 0 || px >= parent->surface.width)
+                if (x >= w->surface.width || px < 0 || px >= parent->surface.width)
                     continue;
                 parent->surface.pixels[static_cast<size_t>(py) * parent->surface.width + px] =
                     w->surface.at(x, y);

@@ -180,6 +180,26 @@ TEST_F(CorePaintTest, ChildPaintingShowsInItsTopLevelWindow) {
     EXPECT_EQ(portable::test::pixel(parent, 17, 10), 0x123456u);
     EXPECT_EQ(portable::test::pixel(parent, 18, 10), 0u);
     EXPECT_EQ(portable::test::pixel(child, 0, 0), 0x123456u);
+
+    // A grandchild larger than its parent shows only within it.
+    HWND grandchild = make_window(WS_CHILD | WS_VISIBLE, child, 2, 2, 20, 20);
+    react = [](HWND h, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg != WM_PAINT)
+            return false;
+        PAINTSTRUCT ps;
+        BeginPaint(h, &ps);
+        for (uint32_t& p : portable::dc_from_handle(ps.hdc)->surface->pixels)
+            p = 0xABCDEF;
+        EndPaint(h, &ps);
+        return true;
+    };
+    ValidateRect(child, nullptr);
+    InvalidateRect(grandchild, nullptr, FALSE);
+    UpdateWindow(grandchild);
+    EXPECT_EQ(portable::test::pixel(parent, 12, 7), 0xABCDEFu);
+    EXPECT_EQ(portable::test::pixel(parent, 17, 10), 0xABCDEFu);
+    EXPECT_EQ(portable::test::pixel(parent, 18, 10), 0u);
+    EXPECT_EQ(portable::test::pixel(parent, 11, 6), 0x123456u);
 }
 
 }  // namespace
