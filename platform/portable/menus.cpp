@@ -149,7 +149,7 @@ HMENU create_system_menu(HWND owner) {
     add(MF_STRING, SC_SIZE, "&Size");
     add(MF_STRING, SC_MINIMIZE, "Mi&nimize");
     add(MF_STRING, SC_MAXIMIZE, "Ma&ximize");
-    add(MF_SEPARATOR, 0, "");
+    add(MF_SEPARATOR | MF_GRAYED | MF_DISABLED, 0, "");
     add(MF_STRING, SC_CLOSE, "&Close\tAlt+F4");
     return h;
 }
@@ -237,6 +237,9 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
         return FALSE;
     MenuItem item;
     item.flags = uFlags & ~static_cast<UINT>(MF_BYPOSITION | MF_APPEND | MF_CHANGE | MF_DELETE);
+    // A separator can never be chosen, and says so in its state, as on Win32.
+    if ((uFlags & MF_SEPARATOR) != 0)
+        item.flags |= MF_GRAYED | MF_DISABLED;
     item.id = uIDNewItem;
     if ((uFlags & MF_POPUP) != 0) {
         HMENU sub = reinterpret_cast<HMENU>(uIDNewItem);

@@ -10,9 +10,9 @@ namespace {
 
 // One set of numbers for everything that depends on the frame, so that
 // AdjustWindowRectEx and the client areas of real windows always agree.
-constexpr int caption_height = 20;
-constexpr int small_caption_height = 16;
-constexpr int menu_height = 20;
+constexpr int caption_height = 19;
+constexpr int small_caption_height = 15;
+constexpr int menu_height = 19;
 constexpr int border_width = 1;
 constexpr int fixed_frame_width = 3;
 constexpr int sizing_frame_width = 4;

@@ -52,6 +52,7 @@ struct Window {
 
     RECT update{};  // bounding rectangle of the invalid region, client coordinates
     bool erase = false;
+    bool needs_size_messages = false;  // a top-level window hears WM_SIZE at its first show
     bool created = false;     // WM_CREATE succeeded; the driver knows top-level windows from then
     bool destroying = false;  // inside DestroyWindow; a second call does nothing
     Surface surface;          // the client area's pixels

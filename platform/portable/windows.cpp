@@ -61,6 +61,11 @@ void calculate_client(HWND hwnd) {
     resize_surface(*w);
 }
 
+UINT_PTR w_id(HWND hwnd) {
+    Window* w = find_window(hwnd);
+    return w != nullptr ? w->id : 0;
+}
+
 void send_size_and_move(HWND hwnd) {
     Window* w = find_window(hwnd);
     if (w == nullptr)
@@ -429,7 +434,16 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     }
     if (find_window(hwnd) == nullptr)
         return nullptr;
-    send_size_and_move(hwnd);
+    // Children hear their size at once and tell their parent; a top-level
+    // window hears it when it is first shown, as on Win32.
+    if (child) {
+        send_size_and_move(hwnd);
+        if ((dwExStyle & WS_EX_NOPARENTNOTIFY) == 0 && find_window(hwnd) != nullptr)
+            send_message(parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, w_id(hwnd)),
+                         reinterpret_cast<LPARAM>(hwnd));
+    } else if (Window* top = find_window(hwnd)) {
+        top->needs_size_messages = true;
+    }
     Window* made = find_window(hwnd);
     if (made == nullptr)
         return nullptr;
@@ -466,6 +480,12 @@ BOOL portable::destroy_window(HWND hWnd) {
     for (HWND owned : owned_by(hWnd))
         if (find_window(owned) != nullptr)
             destroy_window(owned);
+    if (find_window(hWnd) == nullptr)
+        return TRUE;
+    if (Window* d = find_window(hWnd);
+        d != nullptr && d->is_child() && (d->ex_style & WS_EX_NOPARENTNOTIFY) == 0)
+        send_message(d->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, d->id),
+                     reinterpret_cast<LPARAM>(hWnd));
     if (find_window(hWnd) == nullptr)
         return TRUE;
     send_destroy(hWnd);
@@ -533,8 +553,27 @@ BOOL portable::show_window(HWND hWnd, int nCmdShow) {
     w = find_window(hWnd);
     const bool activating = nCmdShow != SW_HIDE && nCmdShow != SW_SHOWNA &&
                             nCmdShow != SW_SHOWNOACTIVATE && nCmdShow != SW_SHOWMINNOACTIVE;
-    if (w != nullptr && show && activating && !w->is_child() && !w->destroying)
+    if (w != nullptr && show != was_visible && !w->destroying) {
+        WINDOWPOS pos{hWnd,
+                      nullptr,
+                      w->window_rect.left,
+                      w->window_rect.top,
+                      w->window_rect.right - w->window_rect.left,
+                      w->window_rect.bottom - w->window_rect.top,
+                      static_cast<UINT>(show ? 0x0040 : 0x0080)};  // SWP_SHOWWINDOW, SWP_HIDEWINDOW
+        send_message(hWnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        if (find_window(hWnd) != nullptr && show && activating && !w->is_child())
+            activate(hWnd);
+        if (find_window(hWnd) != nullptr)
+            send_message(hWnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+        w = find_window(hWnd);
+        if (w != nullptr && show && w->needs_size_messages) {
+            w->needs_size_messages = false;
+            send_size_and_move(hWnd);
+        }
+    } else if (w != nullptr && show && activating && !w->is_child() && !w->destroying) {
         activate(hWnd);
+    }
     return was_visible ? TRUE : FALSE;
 }
 

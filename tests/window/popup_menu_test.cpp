@@ -40,8 +40,9 @@ class Owner : public NWindow {
                 char text[64] = {};
                 GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
                 bool separator = (state & MF_SEPARATOR) != 0;
+                // Separators count as greyed on Win32; only entries' greying matters here.
                 entries.push_back(Entry{text, separator ? 0 : GetMenuItemID(menu, i), separator,
-                                        (state & MF_GRAYED) != 0});
+                                        !separator && (state & MF_GRAYED) != 0});
             }
         }
         if (msg == WM_ENTERIDLE)
