@@ -8,7 +8,7 @@
 namespace {
 
 class Painted : public NWindow {
-public:
+  public:
     int paints = 0;
 
     LRESULT window_proc(UINT msg, WPARAM wParam, LPARAM lParam) override {

@@ -34,6 +34,7 @@ class Owner : public NWindow {
         if (msg == WM_INITMENUPOPUP) {
             ++menus_offered;
             HMENU menu = reinterpret_cast<HMENU>(wParam);
+            seam::menu_offered(menu);
             entries.clear();
             for (int i = 0; i < GetMenuItemCount(menu); ++i) {
                 UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
@@ -46,7 +47,7 @@ class Owner : public NWindow {
             }
         }
         if (msg == WM_ENTERIDLE)
-            seam::menu_idle(hwnd);
+            seam::menu_idle(hwnd, lParam);
         return NWindow::window_proc(msg, wParam, lParam);
     }
 };

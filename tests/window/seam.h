@@ -1,6 +1,7 @@
 // What the window-framework tests need beyond Win32 itself: scripting the
-// user. The portable build scripts the headless driver; under real Win32 the
-// parts that need a scripted user are skipped.
+// user. The portable build scripts the headless driver; under real Win32
+// popup menus are driven with the keyboard and what cannot be observed
+// there (call counts, driver waits) is skipped.
 #pragma once
 
 #include <string>
@@ -16,9 +17,12 @@ void reset();
 bool can_choose_popup();
 // The next popup menu returns this command id; 0 dismisses it.
 void choose_popup(UINT id);
-// The owner of a tracked popup menu calls this at WM_ENTERIDLE: under real
-// Win32 it closes the menu, as a user pressing Escape.
-void menu_idle(HWND owner);
+// The owner of a popup menu calls this at WM_INITMENUPOPUP with the menu.
+void menu_offered(HMENU menu);
+// The owner of a tracked popup menu calls this at WM_ENTERIDLE with its
+// lParam: under real Win32 it picks the scripted entry with the keyboard,
+// or closes the menu, as a user would.
+void menu_idle(HWND owner, LPARAM menu_window);
 // The screen point of the last popup menu shown; false when it cannot be known.
 bool last_popup_point(POINT& screen);
 // Menus alive in the process; -1 when it cannot be known.

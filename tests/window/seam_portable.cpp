@@ -17,7 +17,8 @@ void choose_popup(UINT id) {
         portable::test::choose_popup_item(id);
 }
 
-void menu_idle(HWND) {}
+void menu_offered(HMENU) {}
+void menu_idle(HWND, LPARAM) {}
 
 bool last_popup_point(POINT& screen) {
     if (portable::test::popups_shown() == 0)
