@@ -25,8 +25,11 @@ void GtkClipboardHost::dib_changed(const uint8_t* dib, size_t size) {
     GtkClipboard* clipboard = desktop_clipboard();
     if (dib == nullptr || size == 0) {
         // Clearing runs forget(), which drops our copy.
-        if (owner_)
+        if (owner_) {
+            replacing_ = true;
             gtk_clipboard_clear(clipboard);
+            replacing_ = false;
+        }
         return;
     }
     std::vector<uint8_t> copy(dib, dib + size);
@@ -34,7 +37,10 @@ void GtkClipboardHost::dib_changed(const uint8_t* dib, size_t size) {
     int targets = check != nullptr ? 2 : 1;
     if (check != nullptr)
         g_object_unref(check);
-    if (gtk_clipboard_set_with_data(clipboard, kTargets, targets, provide, forget, this)) {
+    replacing_ = true;
+    bool set = gtk_clipboard_set_with_data(clipboard, kTargets, targets, provide, forget, this);
+    replacing_ = false;
+    if (set) {
         // Replacing our own offer ran forget() for the old one first.
         dib_ = std::move(copy);
         png_.clear();
@@ -97,6 +103,8 @@ void GtkClipboardHost::forget(GtkClipboard*, gpointer self) {
     host->owner_ = false;
     host->dib_.clear();
     host->png_.clear();
+    if (!host->replacing_ && host->taken_ != nullptr)
+        host->taken_();
 }
 
 }  // namespace portable::gtk

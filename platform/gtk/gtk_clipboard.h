@@ -14,6 +14,10 @@ namespace portable::gtk {
 
 class GtkClipboardHost final : public ClipboardHost {
   public:
+    // `taken` (may be null) is called when another program takes the
+    // clipboard from us, so that the core lets its own contents go.
+    explicit GtkClipboardHost(void (*taken)() = nullptr) : taken_(taken) {}
+
     void dib_changed(const uint8_t* dib, size_t size) override;
     bool foreign_dib(std::vector<uint8_t>& out) override;
 
@@ -28,6 +32,8 @@ class GtkClipboardHost final : public ClipboardHost {
     std::vector<uint8_t> dib_;  // what the CLIPBOARD selection offers while we own it
     std::vector<uint8_t> png_;  // encoded once, on the first request
     bool owner_ = false;
+    bool replacing_ = false;  // our own set or clear is running
+    void (*taken_)();
 };
 
 }  // namespace portable::gtk

@@ -72,7 +72,7 @@ class GtkDriver final : public DisplayDriver {
     GdkEvent* last_input_ = nullptr;  // the grab of a popup menu needs its trigger
     bool delivered_ = false;
     bool shut_down_ = false;
-    gtk::GtkClipboardHost clipboard_;
+    gtk::GtkClipboardHost clipboard_{host_clipboard_taken};
 };
 
 // Pointer events carry doubles; client pixels are the integers below them.

@@ -67,6 +67,14 @@ void set_clipboard_host(ClipboardHost* host) {
     clipboard().host = host;
 }
 
+void host_clipboard_taken() {
+    Clipboard& c = clipboard();
+    if (c.open)
+        return;
+    free_contents();
+    c.owner = &other_program_window;
+}
+
 HWND foreign_clipboard_window() {
     return &other_program_window;
 }

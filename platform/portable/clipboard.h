@@ -54,4 +54,8 @@ struct ClipboardHost {
     virtual bool foreign_dib(std::vector<uint8_t>& /*out*/) { return false; }
 };
 void set_clipboard_host(ClipboardHost* host);  // nullptr: none
+// The host's clipboard now holds another program's data: the core's contents
+// go, as when that program empties the clipboard, and GetClipboardData(CF_DIB)
+// asks the host for its picture. Nothing changes while the clipboard is open.
+void host_clipboard_taken();
 }  // namespace portable

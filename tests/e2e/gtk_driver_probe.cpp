@@ -145,6 +145,10 @@ void input_close_request(HWND) {
     std::fflush(stdout);
     closing = true;
 }
+void host_clipboard_taken() {
+    std::printf("clipboard taken\n");
+    std::fflush(stdout);
+}
 void set_clipboard_host(ClipboardHost* host) {
     clipboard_host = host;
 }

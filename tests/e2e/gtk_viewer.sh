@@ -193,6 +193,16 @@ xclip -selection clipboard -t image/png -o >"$work/clip.png"
 diff=$(picture_difference "$work/clip.png" "$work/pattern.bmp")
 [ -z "$diff" ] || fail "clipboard image/png differs from the pattern: $diff"
 
+# Copying again replaces our own offer: the core is not told that another
+# program took the clipboard; xclip taking it below does tell it, once.
+client_geometry "$wid"
+xdotool mousemove $((CX + 50)) $((CY + 25)) click 3
+window_named '^copy \| save \| more$' >/dev/null
+xdotool key Down Return
+wait_for 30 bash -c "[ \$(grep -c '^menu 1$' '$work/probe.out') = 2 ]" || fail "second copy not chosen"
+sleep 0.2
+! grep -q '^clipboard taken$' "$work/probe.out" || fail "replacing our own offer told the core it was taken"
+
 # A picture another program offers is read back as a packed DIB: as image/bmp
 # when offered so, else through gdk-pixbuf (here PNG).
 convert -size 7x5 gradient:red-blue -depth 8 "PNG24:$work/foreign.png"
@@ -211,6 +221,9 @@ for source in "$work/foreign.png" "$work/pattern.bmp"; do
     diff=$(picture_difference "$work/pasted.bmp" "$source")
     [ -z "$diff" ] || fail "pasted $type differs from what was offered: $diff"
 done
+
+[ "$(grep -c '^clipboard taken$' "$work/probe.out")" = 1 ] ||
+    fail "the core heard $(grep -c '^clipboard taken$' "$work/probe.out") times that the clipboard was taken"
 
 # The window manager cannot resize it; its close request reaches the core.
 client_geometry "$wid"

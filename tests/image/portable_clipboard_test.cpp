@@ -187,4 +187,34 @@ TEST_F(PortableClipboard, TheHostHearsOfChangesAndMayOfferAForeignPicture) {
     portable::release_clipboard();
 }
 
+TEST_F(PortableClipboard, ADesktopProgramTakingTheClipboardEndsTheCoresContents) {
+    RecordingHost host;
+    portable::set_clipboard_host(&host);
+    host.offered = {4, 3};
+    ASSERT_TRUE(OpenClipboard(window(1)));
+    EmptyClipboard();
+    SetClipboardData(CF_DIB, block_with({7, 7, 7}));
+    SetClipboardData(CF_TEXT, block_with({0}));
+    const size_t changes = host.changes.size();
+
+    // Not while the clipboard is open: the contents stay until it is closed.
+    portable::host_clipboard_taken();
+    EXPECT_EQ(portable::clipboard_dib(), (std::vector<uint8_t>{7, 7, 7}));
+    CloseClipboard();
+
+    portable::host_clipboard_taken();
+    EXPECT_TRUE(portable::clipboard_dib().empty());
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+    EXPECT_EQ(GetClipboardOwner(), portable::foreign_clipboard_window());
+    EXPECT_EQ(host.changes.size(), changes);  // the host knows already
+    // CF_DIB is now the other program's picture, read through the host.
+    ASSERT_TRUE(OpenClipboard(window(1)));
+    HANDLE picture = GetClipboardData(CF_DIB);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(GlobalSize(picture), 2u);
+    EXPECT_EQ(static_cast<uint8_t*>(GlobalLock(picture))[0], 4);
+    GlobalUnlock(picture);
+    CloseClipboard();
+}
+
 }  // namespace
