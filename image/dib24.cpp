@@ -18,18 +18,9 @@ dib24::dib24()
 dib24::~dib24() { release(); }
 
 void dib24::create(int32_t new_width, int32_t new_height, int32_t new_dpi) {
-    if (dc != nullptr) {
-        SelectObject(dc, old_object);
-        DeleteDC(dc);
-    }
-    if (bitmap != nullptr) DeleteObject(bitmap);
-
+    // The previous store, its context and bitmap go first.
+    release();
     dpi = new_dpi;
-    bitmap = nullptr;
-    old_object = nullptr;
-    dc = nullptr;
-    bits = nullptr;
-    width = height = stride = 0;
 
     BITMAPINFOHEADER& h = info.bmiHeader;
     h.biSize = sizeof(BITMAPINFOHEADER);
