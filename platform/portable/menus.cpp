@@ -365,6 +365,7 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     const bool notify = (uFlags & TPM_NONOTIFY) == 0;
     if (notify) {
         send_message(hWnd, WM_ENTERMENULOOP, TRUE, 0);
+        send_message(hWnd, WM_INITMENU, reinterpret_cast<WPARAM>(hMenu), 0);
         send_message(hWnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
     }
     if (find_menu(hMenu) == nullptr || find_window(hWnd) == nullptr)
@@ -377,8 +378,13 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     if (chosen != 0 && !choosable(entries, chosen))
         chosen = 0;
     last_popup_record.result = chosen;
-    if (notify && find_window(hWnd) != nullptr)
-        send_message(hWnd, WM_EXITMENULOOP, TRUE, 0);
+    if (notify && find_window(hWnd) != nullptr) {
+        send_message(hWnd, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
+        if (find_window(hWnd) != nullptr)
+            send_message(hWnd, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closed
+        if (find_window(hWnd) != nullptr)
+            send_message(hWnd, WM_EXITMENULOOP, TRUE, 0);
+    }
     if ((uFlags & TPM_RETURNCMD) != 0)
         return static_cast<BOOL>(chosen);
     if (chosen != 0 && find_window(hWnd) != nullptr)

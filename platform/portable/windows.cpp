@@ -474,18 +474,32 @@ BOOL portable::destroy_window(HWND hWnd) {
     if (w == nullptr || w->destroying)
         return FALSE;
     w->destroying = true;
-    if ((w->style & WS_VISIBLE) != 0)
+    // As on Win32: the parent hears of a child first; then the window is
+    // hidden and loses activation and focus; owned windows go; then WM_DESTROY
+    // down the tree and WM_NCDESTROY up it.
+    if (w->is_child() && (w->ex_style & WS_EX_NOPARENTNOTIFY) == 0)
+        send_message(w->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, w->id),
+                     reinterpret_cast<LPARAM>(hWnd));
+    if ((w = find_window(hWnd)) != nullptr && (w->style & WS_VISIBLE) != 0) {
+        if (w->is_child())
+            send_message(hWnd, WM_SHOWWINDOW, FALSE, 0);
+        WINDOWPOS pos{hWnd, nullptr, 0, 0, 0, 0, 0x0080};  // SWP_HIDEWINDOW
+        send_message(hWnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
         set_visible(hWnd, false);
-    // Owned windows go before their owner.
+        send_message(hWnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+    }
+    if (active_window == hWnd) {
+        active_window = nullptr;
+        send_message(hWnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    }
+    if (focus_window != nullptr && (focus_window == hWnd || IsChild(hWnd, focus_window))) {
+        HWND lost = focus_window;
+        focus_window = nullptr;
+        send_message(lost, WM_KILLFOCUS, 0, 0);
+    }
     for (HWND owned : owned_by(hWnd))
         if (find_window(owned) != nullptr)
             destroy_window(owned);
-    if (find_window(hWnd) == nullptr)
-        return TRUE;
-    if (Window* d = find_window(hWnd);
-        d != nullptr && d->is_child() && (d->ex_style & WS_EX_NOPARENTNOTIFY) == 0)
-        send_message(d->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, d->id),
-                     reinterpret_cast<LPARAM>(hWnd));
     if (find_window(hWnd) == nullptr)
         return TRUE;
     send_destroy(hWnd);

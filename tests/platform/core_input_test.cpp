@@ -205,8 +205,9 @@ TEST_P(TrackPopupTest, ReturnsOrPostsOnlyChoosableCommands) {
     EXPECT_EQ(shown.entries[1].kind, portable::MenuEntry::Kind::separator);
     EXPECT_TRUE(shown.entries[2].grayed);
     EXPECT_EQ(shown.entries[3].children.at(0).id, 21u);
-    std::vector<UINT> around = messages_of(hwnd);
-    EXPECT_EQ(around.front(), static_cast<UINT>(WM_ENTERMENULOOP));
+    EXPECT_EQ(messages_of(hwnd),
+              (std::vector<UINT>{WM_ENTERMENULOOP, WM_INITMENU, WM_INITMENUPOPUP,
+                                 WM_UNINITMENUPOPUP, WM_MENUSELECT, WM_EXITMENULOOP}));
     dispatch_all();
     bool posted = false;
     for (const Delivered& d : delivered)
