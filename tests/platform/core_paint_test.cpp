@@ -99,6 +99,30 @@ TEST_F(CorePaintTest, StretchDIBitsInWmPaintReachesTheWindowsSurface) {
     EXPECT_EQ(portable::live_gdi_objects(), 0u);                 // the paint context went
 }
 
+TEST_F(CorePaintTest, ContextOfAWindowDestroyedWhilePaintingDrawsNowhere) {
+    const uint8_t bits[4] = {1, 2, 3, 0};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 1;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    react = [&](HWND h, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg != WM_PAINT)
+            return false;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        DestroyWindow(h);
+        StretchDIBits(dc, 0, 0, 50, 50, 0, 0, 1, 1, bits, &info, DIB_RGB_COLORS, SRCCOPY);
+        EndPaint(h, &ps);
+        return true;
+    };
+    HWND hwnd = make_window(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    UpdateWindow(hwnd);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(portable::live_gdi_objects(), 0u);
+}
+
 struct FrameCase {
     const char* name;
     DWORD style;

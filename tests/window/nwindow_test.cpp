@@ -176,6 +176,40 @@ TEST_F(NWindowTest, AutoDeleteObjectDeletesItselfAfterNcDestroy) {
     EXPECT_EQ(only(log, {WM_DESTROY, WM_NCDESTROY}), (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
 }
 
+TEST_F(NWindowTest, ObjectDeletedWhileHandlingItsOwnMessagesIsNotTouchedAgain) {
+    // Deleted while handling WM_CLOSE: the destructor destroys the window.
+    bool destroyed = false;
+    auto* closing = new Recorder;
+    closing->destroyed = &destroyed;
+    closing->on = [](Recorder& self, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg != WM_CLOSE)
+            return false;
+        delete &self;
+        return true;
+    };
+    ASSERT_TRUE(create(*closing));
+    HWND hwnd = closing->hwnd;
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(destroyed);
+    EXPECT_FALSE(IsWindow(hwnd));
+
+    // Deleted while handling its own WM_NCDESTROY: the link is already cut
+    // when the framework would clear it.
+    destroyed = false;
+    auto* last = new Recorder;
+    last->destroyed = &destroyed;
+    last->on = [](Recorder& self, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg == WM_NCDESTROY)
+            delete &self;
+        return msg == WM_NCDESTROY;
+    };
+    ASSERT_TRUE(create(*last));
+    hwnd = last->hwnd;
+    DestroyWindow(hwnd);
+    EXPECT_TRUE(destroyed);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
 TEST_F(NWindowTest, HandlerGetsEveryMessageFromNcCreateOn) {
     Handler h;
     Recorder w;
