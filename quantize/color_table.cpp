@@ -6,29 +6,54 @@
 
 namespace {
 
-// Slot of each converted colour: a flat index in two levels. The top level
-// is indexed by Y and Cr and names a block of 256 slots (one per Cb); blocks
-// are made only for the (Y, Cr) pairs that occur, so memory follows the
-// colours of the picture, not the 2^24 possible keys.
+// Slot of each converted colour: open addressing with linear probing over
+// a power-of-two array that doubles when half full, so its size follows the
+// number of distinct colours rather than the 2^24 possible keys.
 class ColorIndex {
   public:
-    ColorIndex() : top_(new int32_t[1 << 16]) {
-        for (int i = 0; i < (1 << 16); ++i)
-            top_[i] = -1;
-    }
-    // The slot of `key`, or a reference to -1 for the caller to fill.
-    int32_t& find(int32_t key) {
-        int32_t& block = top_[key >> 8];
-        if (block < 0) {
-            block = static_cast<int32_t>(blocks_.size() >> 8);
-            blocks_.resize(blocks_.size() + 256, -1);
+    ColorIndex() : keys_(1024, empty), slots_(1024, 0) {}
+    // The slot of `key`, or -1 after reserving a place that the caller
+    // must fill with set_last().
+    int32_t find_or_reserve(int32_t key) {
+        size_t i = position(key);
+        while (keys_[i] != empty) {
+            if (keys_[i] == key)
+                return slots_[i];
+            i = (i + 1) & (keys_.size() - 1);
         }
-        return blocks_[(static_cast<size_t>(block) << 8) | (key & 0xff)];
+        keys_[i] = key;
+        last_ = i;
+        return -1;
+    }
+    void set_last(int32_t slot) {
+        slots_[last_] = slot;
+        if (++used_ * 2 > keys_.size())
+            grow();
     }
 
   private:
-    std::unique_ptr<int32_t[]> top_;
-    std::vector<int32_t> blocks_;
+    static constexpr int32_t empty = -1;  // keys have only 24 bits
+    size_t position(int32_t key) const {
+        return (static_cast<uint32_t>(key) * 0x9E3779B1u) >> (32 - bits_);
+    }
+    void grow() {
+        std::vector<int32_t> keys(2 * keys_.size(), empty), slots(2 * keys_.size(), 0);
+        keys.swap(keys_);
+        slots.swap(slots_);
+        ++bits_;
+        for (size_t j = 0; j < keys.size(); ++j) {
+            if (keys[j] == empty)
+                continue;
+            size_t i = position(keys[j]);
+            while (keys_[i] != empty)
+                i = (i + 1) & (keys_.size() - 1);
+            keys_[i] = keys[j];
+            slots_[i] = slots[j];
+        }
+    }
+    std::vector<int32_t> keys_, slots_;
+    size_t used_ = 0, last_ = 0;
+    int bits_ = 10;
 };
 
 // Recently converted pixel values and their slots: many pixels of a picture
@@ -75,9 +100,10 @@ void fill_color_table(const dib24& image, ColorTable& table) {
             if (!recent.find(rgb, pos, slot)) {
                 ColorTriple ycc;
                 linear_to_ycc(lin[px[2]], lin[px[1]], lin[px[0]], ycc);
-                int32_t& found = index.find(color_key(ycc.c[0], ycc.c[1], ycc.c[2]));
+                int32_t found = index.find_or_reserve(color_key(ycc.c[0], ycc.c[1], ycc.c[2]));
                 if (found < 0) {
                     found = static_cast<int32_t>(table.size());
+                    index.set_last(found);
                     table.push_back(
                         {{static_cast<uint8_t>(ycc.c[0]), static_cast<uint8_t>(ycc.c[1]),
                           static_cast<uint8_t>(ycc.c[2])},

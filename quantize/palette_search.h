@@ -17,12 +17,22 @@ struct LinearPaletteEntry {
 // Channel weights of the distance: red, green, blue, luma.
 inline constexpr int32_t distance_weight[4] = {10, 13, 6, 10};
 
-// The palette on the working scale (byte * 256), each channel already
-// multiplied by its distance weight, one array per channel, padded to whole
-// groups of 8 with entries too far away to ever be accepted.
+// A set of palette indices, one bit per entry.
+struct EntrySet {
+    uint64_t word[4];
+};
+
+// The palette prepared for the search. Each entry's working values (byte *
+// 256) are stored multiplied by the channel's distance weight. For every
+// channel c and byte value k, below[c][k] is the set of entries whose byte in
+// channel c is less than k, so the entries inside any box of byte ranges are
+// found with a few set operations.
 struct SearchPalette {
     int32_t count = 0;
-    std::vector<int32_t> channel[4];
+    std::vector<int32_t> weighted;   // 4 per entry
+    std::vector<uint8_t> bytes;      // 4 per entry
+    std::vector<EntrySet> below[4];  // 257 per channel
+    EntrySet all;                    // every entry of the palette
 };
 
 SearchPalette make_search_palette(const std::vector<LinearPaletteEntry>& linear);
@@ -35,8 +45,9 @@ using SelectEntry = int32_t (*)(const SearchPalette& palette, const int32_t adju
 // The full scan, one entry after the other.
 int32_t select_entry_scan(const SearchPalette& palette, const int32_t adjusted[4],
                           const int32_t plain[4]);
-// Groups of 8 entries tested at once against bounds, in plain C++.
-int32_t select_entry_grouped(const SearchPalette& palette, const int32_t adjusted[4],
-                             const int32_t plain[4]);
+// Only the entries that can still be accepted, found through the byte-range
+// sets, in plain C++.
+int32_t select_entry_boxed(const SearchPalette& palette, const int32_t adjusted[4],
+                           const int32_t plain[4]);
 // The fastest version the running processor supports.
 SelectEntry best_select_entry();

@@ -12,6 +12,12 @@ struct ErrorSlot {
     double c[4];
 };
 
+// One share of a pixel's error, the same operations for every channel.
+inline void spread_error(ErrorSlot& slot, const double e[4], int weight) {
+    for (int c = 0; c < 4; ++c)
+        slot.c[c] += e[c] * weight;
+}
+
 inline int32_t luma_of(int32_t red, int32_t green, int32_t blue) {
     return (2989 * red + 5866 * green + 1145 * blue) / 10000;
 }
@@ -79,16 +85,16 @@ void remap_image(dib24& image, const Palette& palette, FILE* report, SelectEntry
             // by the 0.01 above; in column 0 the share to the left is dropped.
             const LinearPaletteEntry& l = linear[best];
             const int32_t chosen[4] = {l.red * 256, l.green * 256, l.blue * 256, l.luma * 256};
-            for (int c = 0; c < 4; ++c) {
-                const double e = (plain[c] - chosen[c]) * 2.5 + 0.5;
-                error_row[x + 1].c[c] += e * 30;
-                error_row[x + 2].c[c] += e * 10;
-                if (x > 0)
-                    next_error_row[x - 1].c[c] += e * 20;
-                next_error_row[x].c[c] += e * 25;
-                next_error_row[x + 1].c[c] += e * 10;
-                next_error_row[x + 2].c[c] += e * 5;
-            }
+            double e[4];
+            for (int c = 0; c < 4; ++c)
+                e[c] = (plain[c] - chosen[c]) * 2.5 + 0.5;
+            spread_error(error_row[x + 1], e, 30);
+            spread_error(error_row[x + 2], e, 10);
+            if (x > 0)
+                spread_error(next_error_row[x - 1], e, 20);
+            spread_error(next_error_row[x], e, 25);
+            spread_error(next_error_row[x + 1], e, 10);
+            spread_error(next_error_row[x + 2], e, 5);
             px[0] = palette[3 * best + 2];
             px[1] = palette[3 * best + 1];
             px[2] = palette[3 * best];

@@ -101,7 +101,7 @@ TEST(Remap, ImageWithoutPixelsOnlyReports) {
 // far from random palettes, including the clamped extremes.
 TEST(PaletteSearch, AllVersionsChooseAlike) {
     std::mt19937 random(5);
-    const SelectEntry versions[] = {select_entry_grouped, best_select_entry()};
+    const SelectEntry versions[] = {select_entry_boxed, best_select_entry()};
     for (int round = 0; round < 60; ++round) {
         const int n = 1 + static_cast<int>(random() % 255);
         std::vector<LinearPaletteEntry> linear(n);
