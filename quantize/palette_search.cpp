@@ -286,14 +286,22 @@ QV_AVX2 EntrySet within_avx2(const SearchPalette& p, const TargetsAvx2& t, int64
 // masks, so the only chain from one entry to the next is a compare and a few
 // selects, and no mispredicted jump. The distances do not depend on the state
 // and are computed ahead by the processor.
-QV_AVX2 void step_avx2(ScanState& s, const int32_t* weighted, __m256i targets, int32_t j) {
+// The scan state kept as 2a and a + b, the two bounds an entry is tested
+// against, so that a step's chain is two compares and three selects.
+struct StepState {
+    int64_t twice_a, sum;
+    int64_t best;
+};
+
+QV_AVX2 void step_avx2(StepState& s, const int32_t* weighted, __m256i targets, int32_t j) {
     int32_t da, dp;
     distances_avx2(weighted + 4 * j, targets, da, dp);
     const int64_t aj = int64_t{da} * da, bj = int64_t{dp} * dp;
-    const int64_t take = -static_cast<int64_t>((aj <= 2 * s.a) & (aj + bj <= s.a + s.b));
-    s.a = (aj & take) | (s.a & ~take);
-    s.b = (bj & take) | (s.b & ~take);
-    s.best = static_cast<int32_t>((j & take) | (s.best & ~take));
+    const int64_t twice_aj = 2 * aj, sum_j = aj + bj;
+    const int64_t take = -static_cast<int64_t>((aj <= s.twice_a) & (sum_j <= s.sum));
+    s.twice_a = (twice_aj & take) | (s.twice_a & ~take);
+    s.sum = (sum_j & take) | (s.sum & ~take);
+    s.best = (j & take) | (s.best & ~take);
 }
 
 // The search with 256-bit vectors. The first entries are scanned in full
@@ -310,7 +318,7 @@ __attribute__((target("avx2"))) int32_t select_entry_avx2(const SearchPalette& p
     const int32_t* weighted = p.weighted.data();
     int32_t da, dp;
     distances_avx2(weighted, targets_v, da, dp);
-    ScanState s{0, int64_t{da} * da, int64_t{dp} * dp};
+    StepState s{2 * int64_t{da} * da, int64_t{da} * da + int64_t{dp} * dp, 0};
     const int32_t head_end = p.count < head ? p.count : head;
     for (int32_t j = 1; j < head_end; ++j)
         step_avx2(s, weighted, targets_v, j);
@@ -322,7 +330,7 @@ __attribute__((target("avx2"))) int32_t select_entry_avx2(const SearchPalette& p
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(targets.low_q)),
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(targets.high_q))};
     const int64_t apart = distance(adjusted, plain);
-    EntrySet candidates = within_avx2(p, targets_box, reach_limit(s.a + s.b, apart));
+    EntrySet candidates = within_avx2(p, targets_box, reach_limit(s.sum, apart));
     for (int w = 0; w < 4; ++w)
         candidates.word[w] &= p.all.word[w];
     candidates.word[0] &= ~((1ull << head) - 1);
@@ -342,7 +350,7 @@ __attribute__((target("avx2"))) int32_t select_entry_avx2(const SearchPalette& p
         }
         if (w >= 4)
             break;
-        const EntrySet box = within_avx2(p, targets_box, reach_limit(s.a + s.b, apart));
+        const EntrySet box = within_avx2(p, targets_box, reach_limit(s.sum, apart));
         for (int v = w; v < 4; ++v)
             candidates.word[v] &= box.word[v];
     }
