@@ -255,7 +255,8 @@ void report(const char* name, const dib24& image, double reference_limit_mp) {
 // filled in here.
 bool save_bmp(const dib24& image, const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "w+b");
-    if (f == nullptr) return false;
+    if (f == nullptr)
+        return false;
     bool ok = image.save(f);
     const long size = std::ftell(f);
     const uint8_t field[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),

@@ -1,7 +1,6 @@
 #include "quantize/palette_search.h"
 
 #include <bit>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -20,16 +19,6 @@ inline int32_t distance(const int32_t* entry, const int32_t q[4]) {
             d = dc;
     }
     return d;
-}
-
-// floor(sqrt(x)) exactly, for 0 <= x < 2^52.
-inline int64_t isqrt(int64_t x) {
-    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(x)));
-    while (r * r > x)
-        --r;
-    while ((r + 1) * (r + 1) <= x)
-        ++r;
-    return r;
 }
 
 // The state of the scan: the best entry so far with its squared distances

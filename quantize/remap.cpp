@@ -1,5 +1,7 @@
 #include "quantize/remap.h"
 
+#include <algorithm>
+
 #include "platform/win32.h"
 #include "quantize/color_convert.h"
 

@@ -118,6 +118,12 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
             int32_t plain[4], adjusted[4];
             for (int c = 0; c < 3; ++c) {
                 plain[c] = static_cast<int32_t>(random() % (range * 256));
+                if (t % 3 == 0) {  // close to an entry, where long chains of acceptances occur
+                    const LinearPaletteEntry& near = linear[random() % linear.size()];
+                    const int32_t v[3] = {near.red, near.green, near.blue};
+                    plain[c] = std::clamp(v[c] * 256 + static_cast<int32_t>(random() % 1025) - 512,
+                                          0, 65280);
+                }
                 const int32_t jitter = static_cast<int32_t>(random() % 8001) - 4000;
                 adjusted[c] = std::clamp(plain[c] + jitter * (t % 4), 0, 65280);
             }
