@@ -14,6 +14,8 @@ packages=(
   zlib1g-dev
   # end-to-end tests in an X server of their own
   xvfb xauth openbox xdotool xclip imagemagick x11-utils
+  # the Windows build, and running it under Wine
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
 )
 
 missing=()

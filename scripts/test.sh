@@ -17,3 +17,6 @@ tests/fuzz/run_fuzzers.sh 60
 
 echo "== end-to-end: the display driver and the viewer in an X server"
 tests/e2e/gtk_viewer.sh build/default
+
+echo "== Windows build (MinGW-w64 cross build), its tests and the program under Wine"
+tests/wine/run_suite.sh

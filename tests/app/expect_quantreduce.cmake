@@ -1,7 +1,8 @@
 # quantreduce as a process: argument checks, failure lines and a full run.
 # PROGRAM is the executable, WORK a scratch folder.
 function(run expected_status expected_out)
-  execute_process(COMMAND ${PROGRAM} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out
+  # EMULATOR runs a cross-built program (Wine for the Windows build).
+  execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out
                   ERROR_VARIABLE err)
   if(NOT status EQUAL ${expected_status} OR NOT out MATCHES "${expected_out}" OR NOT err STREQUAL "")
     message(FATAL_ERROR "quantreduce ${ARGN}: status '${status}', stdout '${out}', stderr '${err}'")

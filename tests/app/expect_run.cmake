@@ -2,7 +2,8 @@
 # against STATUS. With FAILED_PATH set, standard output must be exactly the
 # load-failure line for that path; without it, standard output must not
 # contain that line. Standard error must stay empty.
-execute_process(COMMAND ${PROGRAM} ${ARGS}
+# EMULATOR runs a cross-built program (Wine for the Windows build).
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${ARGS}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(problems "")
 if(NOT status STREQUAL "${STATUS}")
