@@ -16,5 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Static libraries only (zlib's import library would need its DLL beside the .exe).
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+# Static libraries only (an import library would need its DLL beside the .exe).
+set(ZLIB_USE_STATIC_LIBS ON)

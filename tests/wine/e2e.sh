@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# quantview.exe end to end under Wine, checked against the Linux build:
+#   - the report on standard output (CR LF line ends) equals the Linux
+#     viewer's, line for line, the millisecond figure aside;
+#   - the window's title is the program's path, its client area the image's
+#     size, and what it shows equals the Linux build's reduced picture;
+#   - right click, "copy": the clipboard's image/bmp equals the Linux viewer's;
+#   - closing the window ends the program with status 0;
+#   - a missing file prints the failure line and ends with status 1.
+# Expects DISPLAY with a window manager, the Wine environment of run_suite.sh,
+# and both builds (build/windows, build/default).
+#
+#   tests/wine/e2e.sh [WINDOWS_BUILD_DIR] [LINUX_BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source tests/wine/env.sh
+win_build=${1:-build/windows}
+linux_build=${2:-build/default}
+picture=samples/astronaut.bmp
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "wine e2e: FAIL: $*" >&2
+    exit 1
+}
+step() { echo "wine e2e: $*"; }
+
+# Polls a command (up to $1 tenths of a second) until it succeeds.
+wait_for() {
+    local tenths=$1
+    shift
+    for ((i = 0; i < tenths; i++)); do
+        if "$@" >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Sets CX CY CW CH: where a window's own area is on the screen.
+client_geometry() {
+    local info
+    info=$(xwininfo -id "$1") || fail "window $1 is gone"
+    CX=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+    CY=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+    CW=$(awk '/^ *Width:/ {print $2}' <<<"$info")
+    CH=$(awk '/^ *Height:/ {print $2}' <<<"$info")
+}
+
+# Counts the pixels in which two pictures differ (0 when equal).
+pixels_differing() {
+    compare -metric AE "$1" "$2" null: 2>&1 || true
+}
+
+# The first visible window whose name matches $1, waited for up to $2 s.
+window_named() {
+    local id
+    id=$(timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+    [ -n "$id" ] || fail "no window named '$1' appeared within $2 s"
+    echo "$id"
+}
+
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
+
+# A visible window on the screen that is not in the list $1, waited for up to
+# 5 s (toolkits also map helper windows off the screen).
+new_window() {
+    local id
+    for ((i = 0; i < 50; i++)); do
+        for id in $(comm -13 <(echo "$1") <(visible_windows)); do
+            xwininfo -id "$id" >/dev/null 2>&1 || continue
+            client_geometry "$id"
+            if [ "$CX" -ge 0 ] && [ "$CY" -ge 0 ] && [ "$CW" -gt 1 ]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to 10 s for process $1 to end and leaves its status in $status.
+wait_exit() {
+    wait_for 100 bash -c "! kill -0 $1" || fail "$2 did not end within 10 s"
+    status=0
+    wait "$1" || status=$?
+}
+
+# Right-clicks the window $1 at client point ($2, $3), checks that a menu
+# opens with its corner there, chooses its first entry with a click and
+# leaves the clipboard's image/bmp in file $4.
+copy_through_menu() {
+    local wid=$1 x=$2 y=$3 before mid
+    client_geometry "$wid"
+    local at="$((CX + x)),$((CY + y))"
+    before=$(visible_windows)
+    xdotool mousemove $((CX + x)) $((CY + y)) click 3
+    mid=$(new_window "$before") || fail "no menu opened at the right click"
+    client_geometry "$mid"
+    [ "$CX,$CY" = "$at" ] || fail "menu opened at $CX,$CY, expected $at"
+    xdotool mousemove $((CX + 20)) $((CY + CH / 2)) click 1
+    wait_for 50 bash -c "! xdotool search --onlyvisible --name '' | grep -qx $mid" ||
+        fail "the menu did not close when its entry was clicked"
+    wait_for 50 bash -c "xclip -selection clipboard -t TARGETS -o | grep -qx image/bmp" ||
+        fail "no image/bmp on the clipboard after copy; it offers: $(xclip -selection clipboard -t TARGETS -o 2>&1)"
+    xclip -selection clipboard -t image/bmp -o >"$4"
+}
+
+for tool in xdotool xclip xwininfo xprop import compare convert; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
+done
+[ -n "${DISPLAY:-}" ] || fail "no DISPLAY (tests/wine/run_suite.sh provides one)"
+exe=$win_build/app/quantview.exe
+[ -f "$exe" ] || fail "$exe is not built"
+for program in quantview quantreduce; do
+    [ -x "$linux_build/app/$program" ] || fail "$linux_build/app/$program is not built"
+done
+
+# ---------------------------------------------------------------------------
+step "Linux build: report, reduced picture, clipboard"
+QUANTVIEW_DISPLAY=headless "$linux_build/app/quantview" "$picture" >"$work/linux.out" ||
+    fail "the Linux viewer failed"
+"$linux_build/app/quantreduce" "$picture" "$work/reduced.bmp" >/dev/null ||
+    fail "the Linux reducer failed"
+# Its bitmap file header leaves bfSize 0: ImageMagick reads it, complaining.
+convert "$work/reduced.bmp" "$work/reduced.png" 2>/dev/null || true
+[ -s "$work/reduced.png" ] || fail "ImageMagick could not read the reduced picture"
+
+"$linux_build/app/quantview" "$picture" >/dev/null 2>"$work/linux.err" &
+linux_pid=$!
+pids+=($linux_pid)
+wid=$(window_named "^$(pwd)/$linux_build/app/quantview\$" 20)
+sleep 0.3  # the first frame
+copy_through_menu "$wid" 100 100 "$work/linux_clip.bmp"
+xdotool windowactivate --sync "$wid" key alt+F4
+wait_exit "$linux_pid" "the Linux viewer"
+[ "$status" = 0 ] || fail "the Linux viewer ended with status $status: $(cat "$work/linux.err")"
+
+# ---------------------------------------------------------------------------
+step "quantview.exe: report, window, picture, copy, close"
+"$qv_wine" "$exe" "$picture" >"$work/wine.raw" 2>"$work/wine.err" &
+wine_pid=$!
+pids+=($wine_pid)
+# Wine shows the program's own path as a Windows one, on drive Z: (/).
+title="Z:$(pwd | tr / '\\')\\$(tr / '\\' <<<"$exe")"
+wid=$(window_named 'quantview\.exe$' 30)
+seen_title=$(xdotool getwindowname "$wid")
+[ "$seen_title" = "$title" ] || fail "window title '$seen_title', expected '$title'"
+
+# The report is complete before the window shows; a console program's lines
+# end with CR LF.
+grep -q $'^cache hit: .*\r$' "$work/wine.raw" || fail "report incomplete when the window showed"
+if grep -qv $'\r$' "$work/wine.raw"; then fail "standard output has lines without CR LF"; fi
+sed 's/\r$//' "$work/wine.raw" >"$work/wine.out"
+if ! diff <(sed 's/\[[0-9]*msec\]/[msec]/' "$work/linux.out") \
+    <(sed 's/\[[0-9]*msec\]/[msec]/' "$work/wine.out") >"$work/report.diff"; then
+    fail "the report differs from the Linux build's:
+$(head -20 "$work/report.diff")"
+fi
+
+sleep 0.5  # the first paint
+client_geometry "$wid"
+[ "$CW"x"$CH" = 512x512 ] || fail "client area is ${CW}x$CH, expected 512x512"
+hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
+grep -q 'minimum size: 512 by 512' <<<"$hints" && grep -q 'maximum size: 512 by 512' <<<"$hints" ||
+    fail "the window is resizable: $hints"
+import -window "$wid" "$work/shot.png"
+diff=$(pixels_differing "$work/shot.png" "$work/reduced.png")
+[ "$diff" = 0 ] || fail "the window shows $diff pixels that differ from the reduced picture"
+
+copy_through_menu "$wid" 100 100 "$work/wine_clip.bmp"
+cmp -s "$work/wine_clip.bmp" "$work/linux_clip.bmp" ||
+    fail "the clipboard's image/bmp differs from the Linux build's: $(cmp "$work/wine_clip.bmp" "$work/linux_clip.bmp" 2>&1)"
+
+xdotool windowactivate --sync "$wid" key alt+F4
+wait_exit "$wine_pid" "quantview.exe"
+[ "$status" = 0 ] || fail "quantview.exe ended with status $status: $(cat "$work/wine.err")"
+[ ! -s "$work/wine.err" ] || fail "quantview.exe wrote to standard error: $(cat "$work/wine.err")"
+
+# ---------------------------------------------------------------------------
+step "quantview.exe: a missing file"
+status=0
+"$qv_wine" "$exe" no-such-file.bmp >"$work/missing.raw" 2>"$work/missing.err" || status=$?
+[ "$status" = 1 ] || fail "a missing file ended with status $status"
+[ "$(cat "$work/missing.raw")" = $'Cannot load input file : no-such-file.bmp\r' ] ||
+    fail "a missing file printed '$(cat -A "$work/missing.raw")'"
+
+step "all passed"
