@@ -302,9 +302,6 @@ UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags) {
     UINT state =
         item.flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_SEPARATOR | MF_POPUP | MF_HILITE |
                       MF_MENUBREAK | MF_MENUBARBREAK | MF_BITMAP | MF_OWNERDRAW);
-    // A separator can never be chosen, and Win32 reports it greyed.
-    if ((item.flags & MF_SEPARATOR) != 0)
-        state |= MF_GRAYED;
     if ((item.flags & MF_POPUP) != 0)
         state |= static_cast<UINT>(GetMenuItemCount(item.submenu)) << 8;
     return state;

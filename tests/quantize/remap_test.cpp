@@ -119,8 +119,8 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
             for (int c = 0; c < 3; ++c) {
                 plain[c] = static_cast<int32_t>(random() % (range * 256));
                 if (t % 3 == 0) {  // close to an entry, where long chains of acceptances occur
-                    const LinearPaletteEntry& near = linear[random() % linear.size()];
-                    const int32_t v[3] = {near.red, near.green, near.blue};
+                    const LinearPaletteEntry& close = linear[random() % linear.size()];
+                    const int32_t v[3] = {close.red, close.green, close.blue};
                     plain[c] = std::clamp(v[c] * 256 + static_cast<int32_t>(random() % 1025) - 512,
                                           0, 65280);
                 }

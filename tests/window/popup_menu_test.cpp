@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
         PopupCase{"quit_of_four",
                   {"open", "-", "-save", "quit"},
                   {{"open", 1, false, false},
-                   {"", 0, true, true},
+                   {"", 0, true, false},
                    {"save", 2, false, true},
                    {"quit", 3, false, false}},
                   3,
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         PopupCase{"greyed_cannot_be_chosen",
                   {"open", "-", "-save", "quit"},
                   {{"open", 1, false, false},
-                   {"", 0, true, true},
+                   {"", 0, true, false},
                    {"save", 2, false, true},
                    {"quit", 3, false, false}},
                   2,
@@ -120,5 +120,17 @@ INSTANTIATE_TEST_SUITE_P(
         PopupCase{"empty_text", {"", "b"}, {{"", 1, false, false}, {"b", 2, false, false}}, 2, 1},
         PopupCase{"empty_list", {}, {}, 1, -1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Win32 reports a separator greyed and disabled: it can never be chosen.
+TEST(MenuState, SeparatorReportsGreyed) {
+    HMENU menu = CreateMenu();
+    ASSERT_NE(menu, nullptr);
+    AppendMenuA(menu, MF_STRING, 1, "open");
+    AppendMenuA(menu, MF_SEPARATOR, 0, "");
+    EXPECT_EQ(GetMenuState(menu, 0, MF_BYPOSITION), static_cast<UINT>(MF_STRING));
+    EXPECT_EQ(GetMenuState(menu, 1, MF_BYPOSITION),
+              static_cast<UINT>(MF_SEPARATOR | MF_GRAYED | MF_DISABLED));
+    DestroyMenu(menu);
+}
 
 }  // namespace
