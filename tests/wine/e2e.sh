@@ -18,40 +18,8 @@ win_build=${1:-build/windows}
 linux_build=${2:-build/default}
 picture=samples/astronaut.bmp
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "wine e2e: FAIL: $*" >&2
-    exit 1
-}
-step() { echo "wine e2e: $*"; }
-
-# Polls a command (up to $1 tenths of a second) until it succeeds.
-wait_for() {
-    local tenths=$1
-    shift
-    for ((i = 0; i < tenths; i++)); do
-        if "$@" >/dev/null 2>&1; then return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# Sets CX CY CW CH: where a window's own area is on the screen.
-client_geometry() {
-    local info
-    info=$(xwininfo -id "$1") || fail "window $1 is gone"
-    CX=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-    CY=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-    CW=$(awk '/^ *Width:/ {print $2}' <<<"$info")
-    CH=$(awk '/^ *Height:/ {print $2}' <<<"$info")
-}
+suite="wine e2e"
+source tests/e2e/lib.sh
 
 # Counts the pixels in which two pictures differ (0 when equal).
 pixels_differing() {
