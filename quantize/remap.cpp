@@ -4,6 +4,7 @@
 
 #include "platform/win32.h"
 #include "quantize/color_convert.h"
+#include "quantize/remap_wide.h"
 
 namespace {
 
@@ -41,11 +42,7 @@ std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette) {
     return linear;
 }
 
-void remap_image(dib24& image, const Palette& palette, FILE* report) {
-    remap_image(image, palette, report, best_select_entry());
-}
-
-void remap_image(dib24& image, const Palette& palette, FILE* report, SelectEntry select) {
+void remap_pixels(dib24& image, const Palette& palette, SelectEntry select) {
     const int32_t width = image.bits != nullptr ? image.width : 0;
     const int32_t height = image.bits != nullptr ? image.height : 0;
     const std::vector<LinearPaletteEntry> linear = make_linear_palette(palette);
@@ -62,8 +59,6 @@ void remap_image(dib24& image, const Palette& palette, FILE* report, SelectEntry
     const size_t slots = static_cast<size_t>(width > 0 ? width : 0) + 2;
     std::vector<ErrorSlot> error_row(slots, ErrorSlot{}), next_error_row(slots, ErrorSlot{});
 
-    const DWORD start = GetTickCount();
-    std::fprintf(report, "start\n");
     for (int32_t y = 0; y < height && !linear.empty(); ++y) {
         uint8_t* row = image.bits + static_cast<int64_t>(height - 1 - y) * image.stride;
         for (int32_t x = 0; x < width; ++x) {
@@ -104,6 +99,37 @@ void remap_image(dib24& image, const Palette& palette, FILE* report, SelectEntry
         error_row.swap(next_error_row);
         std::fill(next_error_row.begin(), next_error_row.end(), ErrorSlot{});
     }
+}
+
+void remap_pixels(dib24& image, const Palette& palette) {
+    remap_pixels(image, palette, best_select_entry());
+}
+
+namespace {
+
+void remap_pixels_boxed(dib24& image, const Palette& palette) {
+    remap_pixels(image, palette, select_entry_boxed);
+}
+
+}  // namespace
+
+std::vector<RemapVersion> remap_versions() {
+    std::vector<RemapVersion> versions{{"plain", remap_pixels_boxed}};
+    if (best_select_entry() != select_entry_boxed)
+        versions.push_back({"256-bit search", remap_pixels});
+    if (wide_remap_supported())
+        versions.push_back({"512-bit loop", remap_pixels_wide});
+    return versions;
+}
+
+void remap_image(dib24& image, const Palette& palette, FILE* report) {
+    remap_image(image, palette, report, remap_versions().back().run);
+}
+
+void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run) {
+    const DWORD start = GetTickCount();
+    std::fprintf(report, "start\n");
+    run(image, palette);
     const DWORD end = GetTickCount();
     std::fprintf(report, "cache hit: %d%% [%dmsec]\n", 0, static_cast<int>(end - start));
 }

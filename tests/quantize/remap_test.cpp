@@ -6,6 +6,7 @@
 #include <random>
 
 #include "tests/quantize/quantize_test_support.h"
+#include "tests/quantize/reference_quantizer.h"
 
 namespace {
 
@@ -137,6 +138,59 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
             const int32_t expected = select_entry_scan(search, adjusted, plain);
             for (SelectEntry select : versions) {
                 ASSERT_EQ(select(search, adjusted, plain), expected) << "round " << round;
+            }
+        }
+    }
+}
+
+// Every pixel loop against the literal remapping: random and clustered
+// palettes of the sizes where the vector loops change their handling (one
+// entry, one or several groups of sixteen, the full 255), duplicates among
+// them, on smooth, noisy and narrow pictures.
+TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
+    std::mt19937 random(11);
+    const int counts[] = {1, 2, 15, 16, 17, 33, 100, 254, 255};
+    for (const int count : counts) {
+        for (int kind = 0; kind < 3; ++kind) {
+            Palette palette(3 * static_cast<size_t>(count));
+            const uint32_t centre = random();
+            for (size_t i = 0; i < palette.size(); ++i) {
+                // kind 0: anywhere; 1: crowded around one colour; 2: many
+                // duplicates and near-black entries with equal linear values.
+                const uint32_t v = random();
+                palette[i] = kind == 0 ? static_cast<uint8_t>(v)
+                             : kind == 1
+                                 ? static_cast<uint8_t>((centre >> (8 * (i % 3))) + v % 24)
+                                 : static_cast<uint8_t>(v % 4 == 0 ? v % 3 : (v >> 8) % 8 * 32);
+            }
+            const int32_t width = 1 + static_cast<int32_t>(random() % 70);
+            const int32_t height = 1 + static_cast<int32_t>(random() % 40);
+            dib24 image;
+            fill_image(image, width, height, [&](int32_t x, int32_t y) {
+                if (kind == 0) {
+                    const uint32_t v = random();
+                    return Rgb{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                               static_cast<uint8_t>(v >> 16)};
+                }
+                return Rgb{static_cast<uint8_t>(x * 255 / width), static_cast<uint8_t>(y * 6),
+                           static_cast<uint8_t>((x * y) % 256)};
+            });
+            const std::vector<uint8_t> original = image_bytes(image);
+
+            reference::State state;
+            state.palette_count = count;
+            state.palette = palette;
+            dib24 literal;
+            literal.create(width, height, 0);
+            std::copy(original.begin(), original.end(), literal.bits);
+            capture([&](FILE* out) { reference::remap(literal, state, out); });
+
+            for (const RemapVersion& version : remap_versions()) {
+                std::copy(original.begin(), original.end(), image.bits);
+                version.run(image, palette);
+                ASSERT_TRUE(image_bytes(image) == image_bytes(literal))
+                    << version.name << ", " << count << " entries, kind " << kind << ", " << width
+                    << " x " << height;
             }
         }
     }
