@@ -164,6 +164,8 @@ QV_WIDE_INLINE __mmask8 first_block_candidates(__m256i to_adjusted, __m256i to_p
 // margin that covers the rounding, and the scan itself runs exactly, in index
 // order, over the few entries that pass: an entry left out could not have
 // been accepted, so it could not have changed the state either.
+constexpr int32_t head_blocks = 2;
+
 QV_WIDE_INLINE int32_t select_wide(const WidePalette& p, __m128i adjusted, __m128i plain) {
     const Targets t = broadcast_targets(adjusted, plain);
     const __m128i apart_v = _mm_abs_epi32(_mm_sub_epi32(adjusted, plain));
@@ -186,25 +188,37 @@ QV_WIDE_INLINE int32_t select_wide(const WidePalette& p, __m128i adjusted, __m12
     const int64_t d0p = _mm_cvtsi128_si32(_mm512_castsi512_si128(dp));
     ScanState state{2 * d0a * d0a, d0a * d0a + d0p * d0p, 0};
 
-    // Entry 0 is the starting state, not a candidate.
-    const uint32_t real = p.count >= 16 ? 0xffffu : (1u << p.count) - 1;
+    // The first blocks bound the rest. Entry 0 is the starting state,
+    // not a candidate.
     __m512d bound = _mm512_set1_pd(static_cast<double>(state.sum));
-    const __mmask8 low = first_block_candidates(
-        _mm512_castsi512_si256(da), _mm512_castsi512_si256(dp), static_cast<__mmask8>(real & 0xfe),
-        apart_factor, apart_squared, bound);
-    const __mmask8 high = first_block_candidates(
-        _mm512_extracti64x4_epi64(da, 1), _mm512_extracti64x4_epi64(dp, 1),
-        static_cast<__mmask8>(real >> 8), apart_factor, apart_squared, bound);
-    const __mmask16 first = static_cast<__mmask16>(low | (high << 8));
-    _mm512_storeu_si512(order, _mm512_maskz_compress_epi32(first, lanes));
-    offered = std::popcount(static_cast<uint32_t>(first));
+    for (int32_t block = 0; block < head_blocks && block < p.blocks; ++block) {
+        if (block > 0) {
+            block_distances(p, block, t, da, dp);
+            _mm512_storeu_si512(to_adjusted + 16 * block, da);
+            _mm512_storeu_si512(to_plain + 16 * block, dp);
+        }
+        const int32_t left = p.count - 16 * block;
+        uint32_t real = left >= 16 ? 0xffffu : (1u << left) - 1;
+        if (block == 0)
+            real &= ~1u;
+        const __mmask8 low =
+            first_block_candidates(_mm512_castsi512_si256(da), _mm512_castsi512_si256(dp),
+                                   static_cast<__mmask8>(real), apart_factor, apart_squared, bound);
+        const __mmask8 high = first_block_candidates(
+            _mm512_extracti64x4_epi64(da, 1), _mm512_extracti64x4_epi64(dp, 1),
+            static_cast<__mmask8>(real >> 8), apart_factor, apart_squared, bound);
+        const __mmask16 candidates = static_cast<__mmask16>(low | (high << 8));
+        const __m512i index = _mm512_add_epi32(lanes, _mm512_set1_epi32(16 * block));
+        _mm512_storeu_si512(order + offered, _mm512_maskz_compress_epi32(candidates, index));
+        offered += std::popcount(static_cast<uint32_t>(candidates));
+    }
 
-    if (p.blocks > 1) {
+    if (p.blocks > head_blocks) {
         // s <= B implies s' <= B' for the single-precision sum s' and
         // B' = B (1 + 2^-18): each of the three roundings is below 2^-24.
         const double b = _mm512_cvtsd_f64(bound);
         const __m512 limit = _mm512_set1_ps(static_cast<float>(b * (1.0 + 1.0 / 262144)));
-        for (int32_t block = 1; block < p.blocks; ++block) {
+        for (int32_t block = head_blocks; block < p.blocks; ++block) {
             block_distances(p, block, t, da, dp);
             _mm512_storeu_si512(to_adjusted + 16 * block, da);
             _mm512_storeu_si512(to_plain + 16 * block, dp);
