@@ -8,77 +8,78 @@ namespace {
 
 // Slot of each converted colour: open addressing with linear probing over
 // a power-of-two array that doubles when half full, so its size follows the
-// number of distinct colours rather than the 2^24 possible keys.
+// number of distinct colours rather than the 2^24 possible keys. A key and
+// its slot share one element, so a probe touches one cache line.
 class ColorIndex {
   public:
-    ColorIndex() : keys_(1024, empty), slots_(1024, 0) {}
+    ColorIndex() : cells_(1024, Cell{empty, 0}) {}
     // The slot of `key`, or -1 after reserving a place that the caller
     // must fill with set_last().
     int32_t find_or_reserve(int32_t key) {
         size_t i = position(key);
-        while (keys_[i] != empty) {
-            if (keys_[i] == key)
-                return slots_[i];
-            i = (i + 1) & (keys_.size() - 1);
+        while (cells_[i].key != empty) {
+            if (cells_[i].key == key)
+                return cells_[i].slot;
+            i = (i + 1) & (cells_.size() - 1);
         }
-        keys_[i] = key;
+        cells_[i].key = key;
         last_ = i;
         return -1;
     }
     void set_last(int32_t slot) {
-        slots_[last_] = slot;
-        if (++used_ * 2 > keys_.size())
+        cells_[last_].slot = slot;
+        if (++used_ * 2 > cells_.size())
             grow();
     }
 
   private:
     static constexpr int32_t empty = -1;  // keys have only 24 bits
+    struct Cell {
+        int32_t key, slot;
+    };
     size_t position(int32_t key) const {
         return (static_cast<uint32_t>(key) * 0x9E3779B1u) >> (32 - bits_);
     }
     void grow() {
-        std::vector<int32_t> keys(2 * keys_.size(), empty), slots(2 * keys_.size(), 0);
-        keys.swap(keys_);
-        slots.swap(slots_);
+        std::vector<Cell> cells(2 * cells_.size(), Cell{empty, 0});
+        cells.swap(cells_);
         ++bits_;
-        for (size_t j = 0; j < keys.size(); ++j) {
-            if (keys[j] == empty)
+        for (const Cell& cell : cells) {
+            if (cell.key == empty)
                 continue;
-            size_t i = position(keys[j]);
-            while (keys_[i] != empty)
-                i = (i + 1) & (keys_.size() - 1);
-            keys_[i] = keys[j];
-            slots_[i] = slots[j];
+            size_t i = position(cell.key);
+            while (cells_[i].key != empty)
+                i = (i + 1) & (cells_.size() - 1);
+            cells_[i] = cell;
         }
     }
-    std::vector<int32_t> keys_, slots_;
+    std::vector<Cell> cells_;
     size_t used_ = 0, last_ = 0;
     int bits_ = 10;
 };
 
 // Recently converted pixel values and their slots: many pixels of a picture
 // repeat a neighbour's exact value, and converting a colour costs a power
-// function. Direct-mapped; a miss only costs the conversion.
+// function. Direct-mapped; a miss only costs the conversion. A line holds the
+// value + 1 (so zero is an empty line) and the slot.
 class RecentColors {
   public:
     static constexpr int bits = 16;
-    RecentColors() : tag_(new uint32_t[1 << bits]()), slot_(new int32_t[1 << bits]) {}
+    RecentColors() : lines_(new uint64_t[1 << bits]()) {}
     static uint32_t position(uint32_t rgb) { return (rgb * 0x9E3779B1u) >> (32 - bits); }
-    // Tags hold the value + 1, so a zero tag is an empty line.
     bool find(uint32_t rgb, uint32_t pos, int32_t& slot) const {
-        if (tag_[pos] != rgb + 1)
+        const uint64_t line = lines_[pos];
+        if (static_cast<uint32_t>(line) != rgb + 1)
             return false;
-        slot = slot_[pos];
+        slot = static_cast<int32_t>(line >> 32);
         return true;
     }
     void store(uint32_t rgb, uint32_t pos, int32_t slot) {
-        tag_[pos] = rgb + 1;
-        slot_[pos] = slot;
+        lines_[pos] = (uint64_t{static_cast<uint32_t>(slot)} << 32) | (rgb + 1);
     }
 
   private:
-    std::unique_ptr<uint32_t[]> tag_;
-    std::unique_ptr<int32_t[]> slot_;
+    std::unique_ptr<uint64_t[]> lines_;
 };
 
 }  // namespace
@@ -90,6 +91,10 @@ void fill_color_table(const dib24& image, ColorTable& table) {
     const double* lin = linear_of_byte();
     ColorIndex index;
     RecentColors recent;
+    // Pixel counts are kept as integers, four bytes a colour, so that the
+    // counting touches less memory than the table itself; every count is
+    // exact as a double (an image has fewer than 2^31 pixels).
+    std::vector<uint32_t> counts;
     for (int32_t r = 0; r < image.height; ++r) {
         const uint8_t* row = image.bits + static_cast<int64_t>(image.height - 1 - r) * image.stride;
         for (int32_t x = 0; x < image.width; ++x) {
@@ -104,6 +109,7 @@ void fill_color_table(const dib24& image, ColorTable& table) {
                 if (found < 0) {
                     found = static_cast<int32_t>(table.size());
                     index.set_last(found);
+                    counts.push_back(0);
                     table.push_back(
                         {{static_cast<uint8_t>(ycc.c[0]), static_cast<uint8_t>(ycc.c[1]),
                           static_cast<uint8_t>(ycc.c[2])},
@@ -113,7 +119,9 @@ void fill_color_table(const dib24& image, ColorTable& table) {
                 slot = found;
                 recent.store(rgb, pos, slot);
             }
-            table[slot].weight += 1.0;
+            ++counts[slot];
         }
     }
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i].weight = counts[i];
 }
