@@ -196,9 +196,9 @@ void report(const char* name, const dib24& image, double reference_limit_mp) {
     std::printf("\n== %s: %d x %d (%.2f MP)\n", name, image.width, image.height, mp);
     FILE* sink = std::tmpfile();
     dib24 work;
-    // The fastest of three runs (one for pictures above 4 MP).
+    // The fastest of three runs: the machine's speed varies from run to run.
     Result fast;
-    const int runs = mp > 4 ? 1 : 3;
+    const int runs = 3;
     for (int i = 0; i < runs; ++i) {
         copy_image(image, work);
         const Result r = run_fast(work, sink);
@@ -247,6 +247,29 @@ void report(const char* name, const dib24& image, double reference_limit_mp) {
                 static_cast<double>(image.stride) * image.height / 1048576.0);
     if (with_reference)
         std::printf("output bytes   %s the reference's\n", same ? "equal" : "DIFFER FROM");
+
+    // Every remapping loop this processor supports, on the same palette.
+    {
+        copy_image(image, work);
+        FILE* quiet = std::tmpfile();
+        Palette palette;
+        {
+            ColorTable table;
+            fill_color_table(image, table);
+            palette = average_palette(table, build_clusters(table, 255), quiet);
+        }
+        std::fclose(quiet);
+        std::printf("remapping loops");
+        for (const RemapVersion& version : remap_versions()) {
+            copy_image(image, work);
+            const Clock::time_point t = Clock::now();
+            version.run(work, palette);
+            const double ms = ms_since(t);
+            const bool equal = std::memcmp(fast_bytes.data(), work.bits, fast_bytes.size()) == 0;
+            std::printf("  %s %.1f ms%s", version.name, ms, equal ? "" : " (BYTES DIFFER)");
+        }
+        std::printf("   (process uses the last)\n");
+    }
     std::fflush(stdout);
 }
 
