@@ -120,7 +120,7 @@ inline void offer(ScanState& s, int64_t j, int64_t aj, int64_t sj) {
         : "cc");
 }
 
-// Eight entries of the first block: which of them can still be accepted.
+// Eight entries of the first blocks: which of them can still be accepted.
 //
 // Anchors: an entry j with b_j >= sqrt(2) * dA_j * D + D^2, where D is the
 // distance between the two targets, is accepted whenever the scan reaches it
