@@ -196,4 +196,47 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
     }
 }
 
+// Many tiny pictures on small palettes of close colours: the targets and the
+// entries lie near each other, where the vector loop's bounds on the scan are
+// tightest, and one wrongly skipped entry changes a pixel.
+TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
+    std::mt19937 random(1);
+    const std::vector<RemapVersion> versions = remap_versions();
+    FILE* report = std::tmpfile();
+    ASSERT_NE(report, nullptr);
+    for (int trial = 0; trial < 6000; ++trial) {
+        const int count = 2 + static_cast<int>(random() % 40);
+        Palette palette(3 * static_cast<size_t>(count));
+        const int range = 1 + static_cast<int>(random() % 256);
+        const int base = static_cast<int>(random() % (257 - range));
+        const auto near = [&] { return static_cast<uint8_t>(base + random() % range); };
+        for (uint8_t& b : palette)
+            b = near();
+        const int32_t width = 2 + static_cast<int32_t>(random() % 12);
+        const int32_t height = 1 + static_cast<int32_t>(random() % 3);
+        dib24 image;
+        fill_image(image, width, height, [&](int32_t, int32_t) {
+            return Rgb{near(), near(), near()};
+        });
+        const std::vector<uint8_t> original = image_bytes(image);
+
+        reference::State state;
+        state.palette_count = count;
+        state.palette = palette;
+        dib24 literal;
+        literal.create(width, height, 0);
+        std::copy(original.begin(), original.end(), literal.bits);
+        std::rewind(report);
+        reference::remap(literal, state, report);
+        const std::vector<uint8_t> expected = image_bytes(literal);
+
+        for (const RemapVersion& version : versions) {
+            std::copy(original.begin(), original.end(), image.bits);
+            version.run(image, palette);
+            ASSERT_TRUE(image_bytes(image) == expected) << version.name << ", trial " << trial;
+        }
+    }
+    std::fclose(report);
+}
+
 }  // namespace
