@@ -209,14 +209,14 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
         Palette palette(3 * static_cast<size_t>(count));
         const int range = 1 + static_cast<int>(random() % 256);
         const int base = static_cast<int>(random() % (257 - range));
-        const auto near = [&] { return static_cast<uint8_t>(base + random() % range); };
+        const auto close_byte = [&] { return static_cast<uint8_t>(base + random() % range); };
         for (uint8_t& b : palette)
-            b = near();
+            b = close_byte();
         const int32_t width = 2 + static_cast<int32_t>(random() % 12);
         const int32_t height = 1 + static_cast<int32_t>(random() % 3);
         dib24 image;
         fill_image(image, width, height, [&](int32_t, int32_t) {
-            return Rgb{near(), near(), near()};
+            return Rgb{close_byte(), close_byte(), close_byte()};
         });
         const std::vector<uint8_t> original = image_bytes(image);
 
