@@ -263,7 +263,7 @@ void report(const char* name, const dib24& image, double reference_limit_mp) {
         for (const RemapVersion& version : remap_versions()) {
             copy_image(image, work);
             const Clock::time_point t = Clock::now();
-            version.run(work, palette);
+            version.run(work, palette, nullptr, 1);
             const double ms = ms_since(t);
             const bool equal = std::memcmp(fast_bytes.data(), work.bits, fast_bytes.size()) == 0;
             std::printf("  %s %.1f ms%s", version.name, ms, equal ? "" : " (BYTES DIFFER)");

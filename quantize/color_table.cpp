@@ -1,6 +1,10 @@
 #include "quantize/color_table.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "quantize/color_convert.h"
 
@@ -82,20 +86,19 @@ class RecentColors {
     std::unique_ptr<uint64_t[]> lines_;
 };
 
-}  // namespace
+// The distinct colours of a band of picture rows, in the order in which its
+// scan first meets them, with their pixel counts.
+struct BandColors {
+    ColorTable table;
+    std::vector<int32_t> keys;
+    std::vector<uint32_t> counts;
+};
 
-void fill_color_table(const dib24& image, ColorTable& table) {
-    table.clear();
-    if (image.bits == nullptr || image.width <= 0 || image.height <= 0)
-        return;
+void scan_band(const dib24& image, int32_t first_row, int32_t end_row, BandColors& band) {
     const double* lin = linear_of_byte();
     ColorIndex index;
     RecentColors recent;
-    // Pixel counts are kept as integers, four bytes a colour, so that the
-    // counting touches less memory than the table itself; every count is
-    // exact as a double (an image has fewer than 2^31 pixels).
-    std::vector<uint32_t> counts;
-    for (int32_t r = 0; r < image.height; ++r) {
+    for (int32_t r = first_row; r < end_row; ++r) {
         const uint8_t* row = image.bits + static_cast<int64_t>(image.height - 1 - r) * image.stride;
         for (int32_t x = 0; x < image.width; ++x) {
             const uint8_t* px = row + 3 * x;
@@ -105,12 +108,14 @@ void fill_color_table(const dib24& image, ColorTable& table) {
             if (!recent.find(rgb, pos, slot)) {
                 ColorTriple ycc;
                 linear_to_ycc(lin[px[2]], lin[px[1]], lin[px[0]], ycc);
-                int32_t found = index.find_or_reserve(color_key(ycc.c[0], ycc.c[1], ycc.c[2]));
+                const int32_t key = color_key(ycc.c[0], ycc.c[1], ycc.c[2]);
+                int32_t found = index.find_or_reserve(key);
                 if (found < 0) {
-                    found = static_cast<int32_t>(table.size());
+                    found = static_cast<int32_t>(band.table.size());
                     index.set_last(found);
-                    counts.push_back(0);
-                    table.push_back(
+                    band.counts.push_back(0);
+                    band.keys.push_back(key);
+                    band.table.push_back(
                         {{static_cast<uint8_t>(ycc.c[0]), static_cast<uint8_t>(ycc.c[1]),
                           static_cast<uint8_t>(ycc.c[2])},
                          0,
@@ -119,7 +124,71 @@ void fill_color_table(const dib24& image, ColorTable& table) {
                 slot = found;
                 recent.store(rgb, pos, slot);
             }
-            ++counts[slot];
+            ++band.counts[slot];
+        }
+    }
+}
+
+}  // namespace
+
+void fill_color_table(const dib24& image, ColorTable& table) {
+    fill_color_table(image, table, 1);
+}
+
+// Each thread gathers the colours of one band of rows; the bands are then
+// merged in picture order, so every colour keeps the slot of its first
+// occurrence in a single scan, and the counts add up as integers.
+void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
+    table.clear();
+    if (image.bits == nullptr || image.width <= 0 || image.height <= 0)
+        return;
+    const int32_t bands = std::clamp(threads, 1, image.height);
+    std::vector<BandColors> band(bands);
+    const auto band_start = [&](int32_t k) {
+        return static_cast<int32_t>(static_cast<int64_t>(image.height) * k / bands);
+    };
+    {
+        std::vector<std::thread> helpers;
+        int32_t started = 1;
+        try {
+            for (; started < bands; ++started) {
+                helpers.emplace_back(scan_band, std::cref(image), band_start(started),
+                                     band_start(started + 1), std::ref(band[started]));
+            }
+        } catch (const std::system_error&) {
+        }
+        scan_band(image, 0, band_start(1), band[0]);
+        for (std::thread& helper : helpers)
+            helper.join();
+        // Bands whose thread the system refused are scanned here.
+        for (int32_t k = started; k < bands; ++k)
+            scan_band(image, band_start(k), band_start(k + 1), band[k]);
+    }
+
+    // Pixel counts are kept as integers, four bytes a colour, so that the
+    // counting touches less memory than the table itself; every count is
+    // exact as a double (an image has fewer than 2^31 pixels).
+    std::vector<uint32_t> counts = std::move(band[0].counts);
+    table = std::move(band[0].table);
+    if (bands > 1) {
+        ColorIndex index;
+        for (size_t i = 0; i < table.size(); ++i) {
+            index.find_or_reserve(band[0].keys[i]);
+            index.set_last(static_cast<int32_t>(i));
+        }
+        for (int32_t k = 1; k < bands; ++k) {
+            const BandColors& b = band[k];
+            for (size_t i = 0; i < b.table.size(); ++i) {
+                int32_t slot = index.find_or_reserve(b.keys[i]);
+                if (slot < 0) {
+                    slot = static_cast<int32_t>(table.size());
+                    index.set_last(slot);
+                    table.push_back(b.table[i]);
+                    counts.push_back(0);
+                }
+                counts[slot] += b.counts[i];
+            }
+            band[k] = BandColors{};
         }
     }
     for (size_t i = 0; i < table.size(); ++i)

@@ -25,3 +25,6 @@ inline int32_t color_key(int32_t y, int32_t cr, int32_t cb) {
 // Converts every pixel, top row of the picture first, and gathers the
 // distinct converted colours with their pixel counts, each in cluster 0.
 void fill_color_table(const dib24& image, ColorTable& table);
+// The same on up to `threads` threads (one band of rows each); the table is
+// the same whatever the count.
+void fill_color_table(const dib24& image, ColorTable& table, int32_t threads);

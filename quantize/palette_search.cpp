@@ -297,6 +297,8 @@ QV_AVX2 void step_avx2(StepState& s, const int32_t* weighted, __m256i targets, i
 // (entry 0 is usually far from the target, so a box around it would hold
 // most of the palette); then only the entries inside the box of the current
 // state are scanned, and the box is narrowed after every chunk of them.
+}  // namespace
+
 __attribute__((target("avx2"))) int32_t select_entry_avx2(const SearchPalette& p,
                                                           const int32_t adjusted[4],
                                                           const int32_t plain[4]) {
@@ -346,18 +348,19 @@ __attribute__((target("avx2"))) int32_t select_entry_avx2(const SearchPalette& p
     return s.best;
 }
 
-}  // namespace
-
-SelectEntry best_select_entry() {
-    if (__builtin_cpu_supports("avx2"))
-        return select_entry_avx2;
-    return select_entry_boxed;
+bool avx2_search_supported() {
+    return __builtin_cpu_supports("avx2");
 }
 
 #else
 
-SelectEntry best_select_entry() {
-    return select_entry_boxed;
+bool avx2_search_supported() {
+    return false;
+}
+
+int32_t select_entry_avx2(const SearchPalette& p, const int32_t adjusted[4],
+                          const int32_t plain[4]) {
+    return select_entry_boxed(p, adjusted, plain);
 }
 
 #endif

@@ -38,9 +38,8 @@ struct SearchPalette {
 SearchPalette make_search_palette(const std::vector<LinearPaletteEntry>& linear);
 
 // `adjusted` and `plain` are working-scale targets (0..65280) already
-// multiplied by distance_weight. Returns the index of the chosen entry.
-using SelectEntry = int32_t (*)(const SearchPalette& palette, const int32_t adjusted[4],
-                                const int32_t plain[4]);
+// multiplied by distance_weight. Each routine returns the index of the
+// chosen entry.
 
 // The full scan, one entry after the other.
 int32_t select_entry_scan(const SearchPalette& palette, const int32_t adjusted[4],
@@ -49,5 +48,8 @@ int32_t select_entry_scan(const SearchPalette& palette, const int32_t adjusted[4
 // sets, in plain C++.
 int32_t select_entry_boxed(const SearchPalette& palette, const int32_t adjusted[4],
                            const int32_t plain[4]);
-// The fastest version the running processor supports.
-SelectEntry best_select_entry();
+// The same with 256-bit vectors (AVX2); call only where
+// avx2_search_supported() is true.
+int32_t select_entry_avx2(const SearchPalette& palette, const int32_t adjusted[4],
+                          const int32_t plain[4]);
+bool avx2_search_supported();

@@ -1,9 +1,9 @@
 #include "quantize/process.h"
 
 #include "quantize/color_table.h"
-#include "quantize/palette_average.h"
 #include "quantize/palette_build.h"
 #include "quantize/remap.h"
+#include "quantize/thread_count.h"
 
 namespace {
 
@@ -16,15 +16,32 @@ void process(dib24& image) {
 }
 
 void process(dib24& image, FILE* report) {
+    process(image, report, nullptr, nullptr, quantizer_threads());
+}
+
+void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices) {
+    process(image, report, palette, indices, quantizer_threads());
+}
+
+void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8_t>* indices,
+             int32_t threads) {
     Palette palette;
     {
         ColorTable table;
-        fill_color_table(image, table);
+        fill_color_table(image, table, threads);
         std::fprintf(report, "color count: %d\n", static_cast<int>(table.size()));
         const int32_t count = build_clusters(table, palette_limit);
         std::fprintf(report, "palette count:%d\n", count);
         palette = average_palette(table, count, report);
     }
-    remap_image(image, palette, report);
+    uint8_t* index_bytes = nullptr;
+    if (indices != nullptr) {
+        const bool pixels = image.bits != nullptr && image.width > 0 && image.height > 0;
+        indices->assign(pixels ? static_cast<size_t>(image.width) * image.height : 0, 0);
+        index_bytes = indices->data();
+    }
+    remap_image(image, palette, report, remap_versions().back().run, threads, index_bytes);
     std::fflush(report);
+    if (palette_out != nullptr)
+        *palette_out = std::move(palette);
 }

@@ -2,9 +2,12 @@
 // with error-diffusion dithering.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "image/dib24.h"
+#include "quantize/palette_average.h"
 
 // Runs the four phases (colour table, palette construction, palette
 // averaging, dithered remapping) and prints their report to standard output,
@@ -12,3 +15,12 @@
 void process(dib24& image);
 // The same, with the report written to `report`.
 void process(dib24& image, FILE* report);
+// The same, also handing back the palette (3 bytes per entry, red, green,
+// blue) and one palette index per pixel (picture rows top first, `width`
+// bytes a row, no padding), written by the remapping as it writes each pixel.
+// Either pointer may be null.
+void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices);
+// The same on a chosen number of threads (tests; the others use
+// quantizer_threads()).
+void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
+             int32_t threads);

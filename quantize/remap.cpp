@@ -1,31 +1,13 @@
 #include "quantize/remap.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 #include "platform/win32.h"
 #include "quantize/color_convert.h"
-#include "quantize/remap_wide.h"
-
-namespace {
-
-constexpr int32_t full_scale = 65280;  // 255 * 256: full intensity
-
-// Error sums of one slot: red, green, blue, luma.
-struct ErrorSlot {
-    double c[4];
-};
-
-// One share of a pixel's error, the same operations for every channel.
-inline void spread_error(ErrorSlot& slot, const double e[4], int weight) {
-    for (int c = 0; c < 4; ++c)
-        slot.c[c] += e[c] * weight;
-}
-
-inline int32_t luma_of(int32_t red, int32_t green, int32_t blue) {
-    return (2989 * red + 5866 * green + 1145 * blue) / 10000;
-}
-
-}  // namespace
+#include "quantize/remap_kernel.h"
+#include "quantize/thread_count.h"
 
 std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette) {
     const double* lin = linear_of_byte();
@@ -42,94 +24,150 @@ std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette) {
     return linear;
 }
 
-void remap_pixels(dib24& image, const Palette& palette, SelectEntry select) {
-    const int32_t width = image.bits != nullptr ? image.width : 0;
-    const int32_t height = image.bits != nullptr ? image.height : 0;
-    const std::vector<LinearPaletteEntry> linear = make_linear_palette(palette);
-    const SearchPalette search = make_search_palette(linear);
-
-    // Working values of every byte: to_linear(v / 255) * 65280, rounded.
+bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t* indices,
+                  int32_t threads) {
+    if (image.bits == nullptr || image.width <= 0 || image.height <= 0 || palette.size() < 3)
+        return false;
+    task.image = &image;
+    task.palette = &palette;
+    task.indices = indices;
+    task.width = image.width;
+    task.height = image.height;
+    task.threads = std::clamp(threads, 1, image.height);
+    task.linear = make_linear_palette(palette);
+    for (const LinearPaletteEntry& l : task.linear)
+        task.chosen.push_back(Lanes{l.red * 256, l.green * 256, l.blue * 256, l.luma * 256});
     const double* lin = linear_of_byte();
-    int32_t working[256];
     for (int v = 0; v < 256; ++v)
-        working[v] = static_cast<int32_t>(lin[v] * full_scale + 0.5);
-
-    // Two slots beyond the right edge take what is pushed past it, so the
-    // diffusion needs no bounds checks on that side.
-    const size_t slots = static_cast<size_t>(width > 0 ? width : 0) + 2;
-    std::vector<ErrorSlot> error_row(slots, ErrorSlot{}), next_error_row(slots, ErrorSlot{});
-
-    for (int32_t y = 0; y < height && !linear.empty(); ++y) {
-        uint8_t* row = image.bits + static_cast<int64_t>(height - 1 - y) * image.stride;
-        for (int32_t x = 0; x < width; ++x) {
-            uint8_t* px = row + 3 * x;
-            int32_t plain[4];
-            plain[0] = working[px[2]];
-            plain[1] = working[px[1]];
-            plain[2] = working[px[0]];
-            plain[3] = luma_of(plain[0], plain[1], plain[2]);
-            int32_t adjusted_weighted[4], plain_weighted[4];
-            for (int c = 0; c < 4; ++c) {
-                double t = plain[c] + 0.01 * error_row[x].c[c];
-                t = t < 0 ? 0 : (t > full_scale ? full_scale : t);
-                adjusted_weighted[c] = static_cast<int32_t>(t) * distance_weight[c];
-                plain_weighted[c] = plain[c] * distance_weight[c];
-            }
-            const int32_t best = select(search, adjusted_weighted, plain_weighted);
-
-            // The error is taken from the plain value, so diffused error is
-            // not passed on further. Weights add up to 100 and are scaled back
-            // by the 0.01 above; in column 0 the share to the left is dropped.
-            const LinearPaletteEntry& l = linear[best];
-            const int32_t chosen[4] = {l.red * 256, l.green * 256, l.blue * 256, l.luma * 256};
-            double e[4];
-            for (int c = 0; c < 4; ++c)
-                e[c] = (plain[c] - chosen[c]) * 2.5 + 0.5;
-            spread_error(error_row[x + 1], e, 30);
-            spread_error(error_row[x + 2], e, 10);
-            if (x > 0)
-                spread_error(next_error_row[x - 1], e, 20);
-            spread_error(next_error_row[x], e, 25);
-            spread_error(next_error_row[x + 1], e, 10);
-            spread_error(next_error_row[x + 2], e, 5);
-            px[0] = palette[3 * best + 2];
-            px[1] = palette[3 * best + 1];
-            px[2] = palette[3 * best];
-        }
-        error_row.swap(next_error_row);
-        std::fill(next_error_row.begin(), next_error_row.end(), ErrorSlot{});
-    }
+        task.working[v] = static_cast<int32_t>(lin[v] * full_scale + 0.5);
+    task.ring.assign(4 * static_cast<size_t>(task.threads + 1) * (task.width + size_t{2}), 0.0);
+    if (task.threads > 1)
+        task.progress = std::make_unique<RowProgress[]>(task.threads);
+    return true;
 }
 
-void remap_pixels(dib24& image, const Palette& palette) {
-    remap_pixels(image, palette, best_select_entry());
+void run_threads(RemapTask& task, const std::function<void(int32_t)>& rows) {
+    if (task.threads <= 1) {
+        rows(0);
+        return;
+    }
+    // The helpers wait for the final thread count before they start, so
+    // that rows are dealt out only among threads that exist.
+    std::atomic<int32_t> go{0};
+    std::vector<std::thread> helpers;
+    try {
+        for (int32_t t = 1; t < task.threads; ++t) {
+            helpers.emplace_back([&go, &rows, t] {
+                int32_t count;
+                while ((count = go.load(std::memory_order_acquire)) == 0)
+                    std::this_thread::yield();
+                if (t < count)
+                    rows(t);
+            });
+        }
+    } catch (const std::system_error&) {
+    }
+    task.threads = static_cast<int32_t>(helpers.size()) + 1;
+    go.store(task.threads, std::memory_order_release);
+    rows(0);
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 namespace {
 
-void remap_pixels_boxed(dib24& image, const Palette& palette) {
-    remap_pixels(image, palette, select_entry_boxed);
+struct ScanSelect {
+    const SearchPalette& palette;
+    int32_t operator()(const Lanes& adjusted, const Lanes& plain) const {
+        return select_entry_scan(palette, &adjusted[0], &plain[0]);
+    }
+};
+
+struct BoxedSelect {
+    const SearchPalette& palette;
+    int32_t operator()(const Lanes& adjusted, const Lanes& plain) const {
+        return select_entry_boxed(palette, &adjusted[0], &plain[0]);
+    }
+};
+
+struct Avx2Select {
+    const SearchPalette& palette;
+    int32_t operator()(const Lanes& adjusted, const Lanes& plain) const {
+        return select_entry_avx2(palette, &adjusted[0], &plain[0]);
+    }
+};
+
+Lanes lanes_at(const int32_t* v) {
+    return Lanes{v[0], v[1], v[2], v[3]};
+}
+
+template <class Select>
+void remap_with(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
+    RemapTask task;
+    if (!prepare_task(task, image, palette, indices, threads))
+        return;
+    const SearchPalette search = make_search_palette(task.linear);
+    const Select select{search};
+    run_threads(task, [&](int32_t thread) { remap_rows(task, select, thread); });
+}
+
+template <class Select>
+void select_with(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
+                 size_t count, int32_t* chosen) {
+    const SearchPalette search = make_search_palette(linear);
+    const Select select{search};
+    for (size_t i = 0; i < count; ++i)
+        chosen[i] = select(lanes_at(queries + 8 * i), lanes_at(queries + 8 * i + 4));
 }
 
 }  // namespace
 
+void remap_pixels_plain(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
+    remap_with<ScanSelect>(image, palette, indices, threads);
+}
+
+void select_entries_plain(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
+                          size_t count, int32_t* chosen) {
+    select_with<ScanSelect>(linear, queries, count, chosen);
+}
+
+void remap_pixels_boxed(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
+    remap_with<BoxedSelect>(image, palette, indices, threads);
+}
+
+void select_entries_boxed(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
+                          size_t count, int32_t* chosen) {
+    select_with<BoxedSelect>(linear, queries, count, chosen);
+}
+
+void remap_pixels_avx2(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
+    remap_with<Avx2Select>(image, palette, indices, threads);
+}
+
+void select_entries_avx2(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
+                         size_t count, int32_t* chosen) {
+    select_with<Avx2Select>(linear, queries, count, chosen);
+}
+
 std::vector<RemapVersion> remap_versions() {
-    std::vector<RemapVersion> versions{{"plain", remap_pixels_boxed}};
-    if (best_select_entry() != select_entry_boxed)
-        versions.push_back({"256-bit search", remap_pixels});
-    if (wide_remap_supported())
-        versions.push_back({"512-bit loop", remap_pixels_wide});
+    std::vector<RemapVersion> versions{{"plain", remap_pixels_plain, select_entries_plain},
+                                       {"boxed", remap_pixels_boxed, select_entries_boxed}};
+    if (avx2_search_supported())
+        versions.push_back({"256-bit", remap_pixels_avx2, select_entries_avx2});
+    if (avx512_remap_supported())
+        versions.push_back({"512-bit", remap_pixels_avx512, select_entries_avx512});
     return versions;
 }
 
 void remap_image(dib24& image, const Palette& palette, FILE* report) {
-    remap_image(image, palette, report, remap_versions().back().run);
+    remap_image(image, palette, report, remap_versions().back().run, quantizer_threads(), nullptr);
 }
 
-void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run) {
+void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run,
+                 int32_t threads, uint8_t* indices) {
     const DWORD start = GetTickCount();
     std::fprintf(report, "start\n");
-    run(image, palette);
+    run(image, palette, indices, threads);
     const DWORD end = GetTickCount();
     std::fprintf(report, "cache hit: %d%% [%dmsec]\n", 0, static_cast<int>(end - start));
 }

@@ -2,6 +2,7 @@
 // linear light, with its error diffused to the right and into the next row.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -13,26 +14,36 @@
 // The palette in linear light (0..255 per channel) with its luma.
 std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette);
 
-// The pixel loop of the remapping: rewrites every pixel of the image with a
-// colour of `palette`, reporting nothing. Every version gives the same bytes.
-using RemapPixels = void (*)(dib24& image, const Palette& palette);
+// One version of the remapping: rewrites every pixel of the image with a
+// colour of `palette` on `threads` threads (1 starts none), and stores each
+// pixel's palette index in `indices` (`width` bytes a row, picture rows top
+// first) unless it is null. Reports nothing. Every version gives the same
+// bytes at every thread count.
+using RemapPixels = void (*)(dib24& image, const Palette& palette, uint8_t* indices,
+                             int32_t threads);
+
+// The selection routine of a version on its own, for tests: the entry that
+// the scan chooses for each of `count` queries, 8 values each (the adjusted
+// and the plain target, working scale times distance_weight).
+using SelectEntries = void (*)(const std::vector<LinearPaletteEntry>& linear,
+                               const int32_t* queries, size_t count, int32_t* chosen);
 
 struct RemapVersion {
     const char* name;
     RemapPixels run;
+    SelectEntries select;
 };
 
-// The plain loop with the fastest selection routine the processor supports.
-void remap_pixels(dib24& image, const Palette& palette);
-// The plain loop with a chosen selection routine.
-void remap_pixels(dib24& image, const Palette& palette, SelectEntry select);
-// Every version the running processor supports, the plain C++ one first and
-// the fastest last (for tests and benchmarks).
+// Every version the running processor supports: "plain" first (the scan of
+// every entry, in plain C++), the fastest last.
 std::vector<RemapVersion> remap_versions();
 
 // Rewrites every pixel of the image with a colour of `palette` using the
-// fastest version; prints "start" before the first row and the closing
-// "cache hit" line with the elapsed milliseconds after the last.
+// fastest version on quantizer_threads() threads; prints "start" before the
+// first row and the closing "cache hit" line with the elapsed milliseconds
+// after the last, both from the calling thread.
 void remap_image(dib24& image, const Palette& palette, FILE* report);
-// The same with a chosen version.
-void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run);
+// The same with a chosen version and thread count (at most one thread per
+// row is used), storing the indices as RemapPixels does.
+void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run,
+                 int32_t threads, uint8_t* indices);

@@ -28,22 +28,6 @@ struct Picture {
     Generator color;
 };
 
-uint8_t byte(double v) {
-    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-}
-
-// Smooth shading with some texture and sharp edges, like a photograph.
-Rgb photo_like(int32_t x, int32_t y, uint32_t seed) {
-    const double fx = x * 0.021, fy = y * 0.017;
-    const uint32_t h =
-        (static_cast<uint32_t>(x) * 73856093u) ^ (static_cast<uint32_t>(y) * 19349663u) ^ seed;
-    const double noise = static_cast<double>((h * 2654435761u) >> 28) - 7.5;
-    const bool edge = ((x / 37) + (y / 23)) % 5 == 0;
-    return {byte(128 + 100 * std::sin(fx + 1.3 * std::cos(fy)) + noise),
-            byte(110 + 90 * std::cos(fx * 0.7 - fy) + (edge ? 60 : 0) + noise),
-            byte(90 + 80 * std::sin(fy * 1.9) * std::cos(fx * 0.3) + noise)};
-}
-
 // w * h colours that all convert to different keys, so no slot stays empty.
 std::vector<Rgb> distinct_converted(size_t count) {
     std::vector<Rgb> colours;
@@ -59,6 +43,8 @@ std::vector<Rgb> distinct_converted(size_t count) {
     return colours;
 }
 
+// The report and the bytes of the literal quantizer, at every thread count;
+// the palette and the indices handed back describe the reduced picture.
 void expect_same_as_reference(dib24& image, const std::string& name) {
     dib24 copy;
     copy.create(image.width, image.height, 0);
@@ -66,9 +52,23 @@ void expect_same_as_reference(dib24& image, const std::string& name) {
     if (copy.bits != nullptr)
         std::copy(original.begin(), original.end(), copy.bits);
     const std::string literal = capture([&](FILE* out) { reference::process(copy, out); });
-    const std::string fast = capture([&](FILE* out) { process(image, out); });
-    EXPECT_EQ(without_time(fast), without_time(literal)) << name;
-    EXPECT_TRUE(image_bytes(image) == image_bytes(copy)) << name;
+    for (const int32_t threads : {1, 2, 3, 4, 7}) {
+        if (image.bits != nullptr)
+            std::copy(original.begin(), original.end(), image.bits);
+        Palette palette;
+        std::vector<uint8_t> indices;
+        const std::string fast =
+            capture([&](FILE* out) { process(image, out, &palette, &indices, threads); });
+        EXPECT_EQ(without_time(fast), without_time(literal)) << name << ", " << threads;
+        ASSERT_TRUE(image_bytes(image) == image_bytes(copy)) << name << ", " << threads;
+        ASSERT_EQ(indices.size(), static_cast<size_t>(image.width) * image.height) << name;
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const Rgb px = pixel_at(image, static_cast<int32_t>(i % image.width),
+                                    static_cast<int32_t>(i / image.width));
+            const uint8_t* entry = &palette[3 * static_cast<size_t>(indices[i])];
+            ASSERT_TRUE(entry[0] == px.r && entry[1] == px.g && entry[2] == px.b) << name;
+        }
+    }
 }
 
 TEST(Process, MatchesTheLiteralQuantizerOnGeneratedPictures) {

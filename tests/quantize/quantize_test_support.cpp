@@ -1,6 +1,27 @@
 #include "tests/quantize/quantize_test_support.h"
 
+#include <algorithm>
+#include <cmath>
 #include <regex>
+
+namespace {
+
+uint8_t byte(double v) {
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+}
+
+}  // namespace
+
+Rgb photo_like(int32_t x, int32_t y, uint32_t seed) {
+    const double fx = x * 0.021, fy = y * 0.017;
+    const uint32_t h =
+        (static_cast<uint32_t>(x) * 73856093u) ^ (static_cast<uint32_t>(y) * 19349663u) ^ seed;
+    const double noise = static_cast<double>((h * 2654435761u) >> 28) - 7.5;
+    const bool edge = ((x / 37) + (y / 23)) % 5 == 0;
+    return {byte(128 + 100 * std::sin(fx + 1.3 * std::cos(fy)) + noise),
+            byte(110 + 90 * std::cos(fx * 0.7 - fy) + (edge ? 60 : 0) + noise),
+            byte(90 + 80 * std::sin(fy * 1.9) * std::cos(fx * 0.3) + noise)};
+}
 
 void fill_image(dib24& image, int32_t width, int32_t height,
                 const std::function<Rgb(int32_t, int32_t)>& color) {

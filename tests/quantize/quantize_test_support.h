@@ -18,6 +18,8 @@ struct Rgb {
 // row y counted from the top.
 void fill_image(dib24& image, int32_t width, int32_t height,
                 const std::function<Rgb(int32_t, int32_t)>& color);
+// Smooth shading with some texture and sharp edges, like a photograph.
+Rgb photo_like(int32_t x, int32_t y, uint32_t seed);
 // Picture pixel (x, y), y counted from the top.
 Rgb pixel_at(const dib24& image, int32_t x, int32_t y);
 // All stored bytes, row padding included.

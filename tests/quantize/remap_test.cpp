@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <random>
 
+#include "app/load_input.h"
+#include "quantize/color_table.h"
+#include "quantize/palette_build.h"
 #include "tests/quantize/quantize_test_support.h"
 #include "tests/quantize/reference_quantizer.h"
 
@@ -102,7 +105,7 @@ TEST(Remap, ImageWithoutPixelsOnlyReports) {
 // far from random palettes, including the clamped extremes.
 TEST(PaletteSearch, AllVersionsChooseAlike) {
     std::mt19937 random(5);
-    const SelectEntry versions[] = {select_entry_boxed, best_select_entry()};
+    const std::vector<RemapVersion> versions = remap_versions();
     for (int round = 0; round < 60; ++round) {
         const int n = 1 + static_cast<int>(random() % 255);
         std::vector<LinearPaletteEntry> linear(n);
@@ -115,6 +118,7 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
         if (round % 5 == 0)
             linear.push_back(linear[random() % n]);  // duplicates
         const SearchPalette search = make_search_palette(linear);
+        std::vector<int32_t> queries, expected;
         for (int t = 0; t < 300; ++t) {
             int32_t plain[4], adjusted[4];
             for (int c = 0; c < 3; ++c) {
@@ -135,10 +139,14 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
                 plain[c] *= distance_weight[c];
                 adjusted[c] *= distance_weight[c];
             }
-            const int32_t expected = select_entry_scan(search, adjusted, plain);
-            for (SelectEntry select : versions) {
-                ASSERT_EQ(select(search, adjusted, plain), expected) << "round " << round;
-            }
+            queries.insert(queries.end(), adjusted, adjusted + 4);
+            queries.insert(queries.end(), plain, plain + 4);
+            expected.push_back(select_entry_scan(search, adjusted, plain));
+        }
+        for (const RemapVersion& version : versions) {
+            std::vector<int32_t> chosen(expected.size());
+            version.select(linear, queries.data(), expected.size(), chosen.data());
+            ASSERT_EQ(chosen, expected) << version.name << ", round " << round;
         }
     }
 }
@@ -187,7 +195,7 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
 
             for (const RemapVersion& version : remap_versions()) {
                 std::copy(original.begin(), original.end(), image.bits);
-                version.run(image, palette);
+                version.run(image, palette, nullptr, 1 + count % 3);
                 ASSERT_TRUE(image_bytes(image) == image_bytes(literal))
                     << version.name << ", " << count << " entries, kind " << kind << ", " << width
                     << " x " << height;
@@ -232,11 +240,96 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
 
         for (const RemapVersion& version : versions) {
             std::copy(original.begin(), original.end(), image.bits);
-            version.run(image, palette);
+            version.run(image, palette, nullptr, 1 + trial % 4);
             ASSERT_TRUE(image_bytes(image) == expected) << version.name << ", trial " << trial;
         }
     }
     std::fclose(report);
+}
+
+// Every version on 1, 2, 3, 4 and 7 threads against the literal remapping,
+// with the palette the quantizer makes for the picture: narrow and short
+// pictures (threads waiting on the row above right at its edge, more threads
+// than rows), long strips, odd widths and photographs. The palette index
+// handed back for each pixel must give exactly the pixel written.
+TEST(Remap, EveryVersionOnEveryThreadCountMatchesTheLiteralRemapping) {
+    struct Picture {
+        std::string name;
+        int32_t width, height;
+        std::function<Rgb(int32_t, int32_t)> color;
+    };
+    std::vector<Picture> pictures;
+    for (int32_t width = 1; width <= 6; ++width) {
+        for (const int32_t height : {1, 2, 7}) {
+            pictures.push_back(
+                {std::to_string(width) + " x " + std::to_string(height), width, height,
+                 [=](int32_t x, int32_t y) { return photo_like(x * 9, y * 9, width); }});
+        }
+    }
+    const auto photo = [](uint32_t seed, int32_t zoom) {
+        return [=](int32_t x, int32_t y) { return photo_like(x * zoom, y * zoom, seed); };
+    };
+    pictures.push_back({"tall strip", 3, 4000, photo(1, 1)});
+    pictures.push_back({"wide strip", 4000, 3, photo(2, 1)});
+    pictures.push_back({"odd width", 33, 21, photo(3, 4)});
+    pictures.push_back({"photo-like", 101, 67, photo(4, 3)});
+    dib24 sample;
+    sample.create(1, 1, 0);
+    ASSERT_TRUE(load_input(sample, "samples/astronaut.bmp"));
+#ifdef QV_SMALL_TEST_IMAGES
+    const int32_t side = 96;  // a corner, to keep the sanitizer runs short
+#else
+    const int32_t side = 512;
+#endif
+    pictures.push_back(
+        {"astronaut", side, side, [&](int32_t x, int32_t y) { return pixel_at(sample, x, y); }});
+
+    FILE* quiet = std::tmpfile();
+    ASSERT_NE(quiet, nullptr);
+    for (const Picture& picture : pictures) {
+        struct {
+            const std::string& name;
+            dib24 image;
+        } p{picture.name, {}};
+        fill_image(p.image, picture.width, picture.height, picture.color);
+        Palette palette;
+        {
+            ColorTable table;
+            fill_color_table(p.image, table);
+            palette = average_palette(table, build_clusters(table, 255), quiet);
+        }
+        const std::vector<uint8_t> original = image_bytes(p.image);
+        reference::State state;
+        state.palette_count = static_cast<int32_t>(palette.size() / 3);
+        state.palette = palette;
+        dib24 literal;
+        literal.create(p.image.width, p.image.height, 0);
+        std::copy(original.begin(), original.end(), literal.bits);
+        reference::remap(literal, state, quiet);
+        const std::vector<uint8_t> expected = image_bytes(literal);
+
+        for (const RemapVersion& version : remap_versions()) {
+            for (const int32_t threads : {1, 2, 3, 4, 7}) {
+                std::copy(original.begin(), original.end(), p.image.bits);
+                std::vector<uint8_t> indices(static_cast<size_t>(p.image.width) * p.image.height,
+                                             255);
+                version.run(p.image, palette, indices.data(), threads);
+                ASSERT_TRUE(image_bytes(p.image) == expected)
+                    << version.name << ", " << threads << " threads, " << p.name;
+                for (int32_t y = 0; y < p.image.height; ++y) {
+                    for (int32_t x = 0; x < p.image.width; ++x) {
+                        const size_t i = indices[static_cast<size_t>(y) * p.image.width + x];
+                        const Rgb px = pixel_at(p.image, x, y);
+                        ASSERT_TRUE(3 * i < palette.size() && palette[3 * i] == px.r &&
+                                    palette[3 * i + 1] == px.g && palette[3 * i + 2] == px.b)
+                            << version.name << ", " << threads << " threads, " << p.name
+                            << ", pixel " << x << ", " << y;
+                    }
+                }
+            }
+        }
+    }
+    std::fclose(quiet);
 }
 
 }  // namespace

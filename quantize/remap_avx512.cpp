@@ -1,13 +1,13 @@
-#include "quantize/remap_wide.h"
-
+// The remapping for processors with 512-bit vectors (AVX-512 F, BW, DQ and
+// VL): the shared pixel loop built for them, with a selection that computes
+// the distances of sixteen palette entries at a time.
 #include <bit>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "quantize/color_convert.h"
 #include "quantize/palette_search.h"
-#include "quantize/remap.h"
+#include "quantize/remap_task.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define QV_HAVE_WIDE_PATH 1
@@ -20,31 +20,27 @@
 
 #ifdef QV_HAVE_WIDE_PATH
 
-namespace {
-
 #define QV_WIDE __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,bmi,bmi2,popcnt")))
 #define QV_WIDE_INLINE QV_WIDE __attribute__((always_inline)) inline
+#define QV_REMAP_TARGET QV_WIDE
+#include "quantize/remap_kernel.h"
 
-constexpr int32_t full_scale = 65280;  // 255 * 256: full intensity
+namespace {
 
 // The weighted channel value of the slots past the last entry: so far from
 // every target that such a slot never becomes a candidate, and near enough
 // that its squared distances still fit in 64 bits.
 constexpr int32_t far_away = 0x3fffffff;
 
-// The palette laid out for the loop: the weighted working values channel by
-// channel (sixteen entries fill a vector), the working values of each entry
-// for its error, and its colour in the pixels' byte order.
+// The palette laid out for the selection: the weighted working values
+// channel by channel, so that sixteen entries fill a vector.
 struct WidePalette {
     int32_t count;
     int32_t blocks;  // groups of sixteen entries
     int32_t weighted[4][256];
-    int32_t working[256][4];
-    uint8_t bgr[256][3];
 };
 
-std::unique_ptr<WidePalette> make_wide_palette(const Palette& palette) {
-    const std::vector<LinearPaletteEntry> linear = make_linear_palette(palette);
+std::unique_ptr<WidePalette> make_wide_palette(const std::vector<LinearPaletteEntry>& linear) {
     auto p = std::make_unique<WidePalette>();
     p->count = static_cast<int32_t>(linear.size() < 256 ? linear.size() : 256);
     p->blocks = (p->count + 15) / 16;
@@ -53,12 +49,8 @@ std::unique_ptr<WidePalette> make_wide_palette(const Palette& palette) {
         const uint8_t v[4] = {
             real ? linear[j].red : uint8_t{0}, real ? linear[j].green : uint8_t{0},
             real ? linear[j].blue : uint8_t{0}, real ? linear[j].luma : uint8_t{0}};
-        for (int c = 0; c < 4; ++c) {
-            p->working[j][c] = v[c] * 256;
+        for (int c = 0; c < 4; ++c)
             p->weighted[c][j] = real ? v[c] * 256 * distance_weight[c] : far_away;
-        }
-        for (int c = 0; c < 3; ++c)
-            p->bgr[j][c] = real ? palette[3 * j + 2 - c] : uint8_t{0};
     }
     return p;
 }
@@ -240,93 +232,55 @@ QV_WIDE_INLINE int32_t select_wide(const WidePalette& p, __m128i adjusted, __m12
     return static_cast<int32_t>(state.best);
 }
 
-inline int32_t luma_of(int32_t red, int32_t green, int32_t blue) {
-    return (2989 * red + 5866 * green + 1145 * blue) / 10000;
-}
+struct WideSelect {
+    const WidePalette& palette;
+    QV_WIDE_INLINE int32_t operator()(Lanes adjusted, Lanes plain) const {
+        return select_wide(palette, reinterpret_cast<__m128i>(adjusted),
+                           reinterpret_cast<__m128i>(plain));
+    }
+};
 
-// The remapping loop. The error sums of the current row's next two slots and
-// of the three open slots of the row below live in registers, one vector of
-// four channels per slot; each slot receives its shares in the same order as
-// in the plain loop, so every sum is the same double. A slot of the row below
-// is stored once, when no pixel adds to it any more, so that row needs no
-// clearing.
-QV_WIDE void remap_rows(dib24& image, const WidePalette& p, const int32_t working[256]) {
-    const int32_t width = image.width, height = image.height;
-    const size_t slots = static_cast<size_t>(width) + 2;
-    std::vector<double> error_row(4 * slots, 0.0), next_error_row(4 * slots, 0.0);
-    const __m128i weights = _mm_setr_epi32(distance_weight[0], distance_weight[1],
-                                           distance_weight[2], distance_weight[3]);
-    const __m256d zero = _mm256_setzero_pd(), full = _mm256_set1_pd(full_scale);
-    const __m256d hundredth = _mm256_set1_pd(0.01);
-    const __m256d w30 = _mm256_set1_pd(30), w10 = _mm256_set1_pd(10), w20 = _mm256_set1_pd(20),
-                  w25 = _mm256_set1_pd(25), w5 = _mm256_set1_pd(5);
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t* row = image.bits + static_cast<int64_t>(height - 1 - y) * image.stride;
-        const double* cur = error_row.data();
-        double* next = next_error_row.data();
-        __m256d here = _mm256_loadu_pd(cur), ahead = _mm256_loadu_pd(cur + 4);
-        __m256d below_left = zero, below = zero, below_right = zero;
-        for (int32_t x = 0; x < width; ++x) {
-            uint8_t* px = row + 3 * x;
-            const int32_t red = working[px[2]], green = working[px[1]], blue = working[px[0]];
-            const __m128i plain = _mm_setr_epi32(red, green, blue, luma_of(red, green, blue));
-            __m256d t = _mm256_add_pd(_mm256_cvtepi32_pd(plain), _mm256_mul_pd(hundredth, here));
-            t = _mm256_min_pd(_mm256_max_pd(t, zero), full);
-            const __m128i adjusted = _mm256_cvttpd_epi32(t);
-            const int32_t best =
-                select_wide(p, _mm_mullo_epi32(adjusted, weights), _mm_mullo_epi32(plain, weights));
-
-            const __m128i chosen =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p.working[best]));
-            const __m256d e =
-                _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(plain, chosen)),
-                                            _mm256_set1_pd(2.5)),
-                              _mm256_set1_pd(0.5));
-            here = _mm256_add_pd(ahead, _mm256_mul_pd(e, w30));
-            ahead = _mm256_add_pd(_mm256_loadu_pd(cur + 4 * (x + 2)), _mm256_mul_pd(e, w10));
-            if (x > 0)
-                _mm256_storeu_pd(next + 4 * (x - 1),
-                                 _mm256_add_pd(below_left, _mm256_mul_pd(e, w20)));
-            below_left = _mm256_add_pd(below, _mm256_mul_pd(e, w25));
-            below = _mm256_add_pd(below_right, _mm256_mul_pd(e, w10));
-            below_right = _mm256_add_pd(zero, _mm256_mul_pd(e, w5));
-            px[0] = p.bgr[best][0];
-            px[1] = p.bgr[best][1];
-            px[2] = p.bgr[best][2];
-        }
-        // The last column's slot below; the two slots past the edge are
-        // never read.
-        if (width > 0)
-            _mm256_storeu_pd(next + 4 * (width - 1), below_left);
-        error_row.swap(next_error_row);
+QV_WIDE void select_each(const WideSelect& select, const int32_t* queries, size_t count,
+                         int32_t* chosen) {
+    for (size_t i = 0; i < count; ++i) {
+        const __m128i* q = reinterpret_cast<const __m128i*>(queries + 8 * i);
+        chosen[i] = select(reinterpret_cast<Lanes>(_mm_loadu_si128(q)),
+                           reinterpret_cast<Lanes>(_mm_loadu_si128(q + 1)));
     }
 }
 
 }  // namespace
 
-bool wide_remap_supported() {
+bool avx512_remap_supported() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
 }
 
-void remap_pixels_wide(dib24& image, const Palette& palette) {
-    if (image.bits == nullptr || image.width <= 0 || image.height <= 0 || palette.size() < 3)
+void remap_pixels_avx512(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
+    RemapTask task;
+    if (!prepare_task(task, image, palette, indices, threads))
         return;
-    const std::unique_ptr<WidePalette> wide = make_wide_palette(palette);
-    const double* lin = linear_of_byte();
-    int32_t working[256];
-    for (int v = 0; v < 256; ++v)
-        working[v] = static_cast<int32_t>(lin[v] * full_scale + 0.5);
-    remap_rows(image, *wide, working);
+    const std::unique_ptr<WidePalette> wide = make_wide_palette(task.linear);
+    const WideSelect select{*wide};
+    run_threads(task, [&](int32_t thread) { remap_rows(task, select, thread); });
+}
+
+void select_entries_avx512(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
+                           size_t count, int32_t* chosen) {
+    const std::unique_ptr<WidePalette> wide = make_wide_palette(linear);
+    select_each(WideSelect{*wide}, queries, count, chosen);
 }
 
 #else
 
-bool wide_remap_supported() {
+bool avx512_remap_supported() {
     return false;
 }
 
-void remap_pixels_wide(dib24&, const Palette&) {}
+void remap_pixels_avx512(dib24&, const Palette&, uint8_t*, int32_t) {}
+
+void select_entries_avx512(const std::vector<LinearPaletteEntry>&, const int32_t*, size_t,
+                           int32_t*) {}
 
 #endif

@@ -1,0 +1,13 @@
+// How many threads the quantizer uses.
+#pragma once
+
+#include <cstdint>
+
+// QUANTVIEW_THREADS=N (a positive number) when it is set, otherwise the
+// number of hardware threads; at least 1 and at most max_quantizer_threads.
+// Callers use at most one thread per picture row.
+int32_t quantizer_threads();
+
+// Each thread costs a stack and a row of error sums; more than this many
+// gain nothing on any machine.
+inline constexpr int32_t max_quantizer_threads = 256;
