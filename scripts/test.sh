@@ -10,6 +10,9 @@ cmake --workflow --preset default
 echo "== unit tests (address and undefined-behaviour sanitizers)"
 cmake --workflow --preset sanitize
 
+echo "== the quantizer's threaded tests under ThreadSanitizer"
+cmake --workflow --preset tsan
+
 echo "== fuzzing (libFuzzer, about 60 seconds)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
