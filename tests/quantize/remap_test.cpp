@@ -151,6 +151,64 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
     }
 }
 
+// Entries that just miss the anchor rule (an entry k with
+// b_k >= sqrt(2) dA_k D + D^2 is accepted whenever the scan reaches it with a
+// larger sum). Along the red channel alone, with the plain target D to the
+// right of the adjusted one: entry 0 lies left of both, so its plain distance
+// is D more; entry 1 lies far to the right, more than sqrt(2) times as far
+// from the adjusted target, with a smaller sum than entry 0's, and misses the
+// rule by less than (sqrt(2) - 1.41) dA_1 D. So entry 1 is not accepted, and a
+// later copy of entry 0 (a larger sum than entry 1's) is, the later of equals.
+// A selection that took entry 1 for an anchor would skip the copy, whether it
+// stands among the first 32 entries or after them.
+TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
+    const std::vector<RemapVersion> versions = remap_versions();
+    int cases = 0;
+    for (int64_t d = 3000; d < 6500 && cases < 24; d += 13) {
+        const int64_t gap = 10 * d;  // D, weighted
+        for (int64_t far = 60; far < 256 && cases < 24; far += 7) {
+            const int64_t far_at = 2560 * far;
+            // dA_1 = far_at - 10 A must lie in [3.41 D, (2 + sqrt(2)) D).
+            for (int64_t a = (far_at - 34143 * gap / 10000) / 10;
+                 10 * a <= far_at - 341 * gap / 100; ++a) {
+                const int64_t da1 = far_at - 10 * a, db1 = da1 - gap;
+                const int64_t near =
+                    (10 * a - static_cast<int64_t>(da1 / std::sqrt(2.0))) / 2560 + 1;
+                const int64_t da0 = 10 * a - 2560 * near, db0 = da0 + gap;
+                const bool anchor = static_cast<double>(db1 * db1 - gap * gap) >=
+                                    std::sqrt(2.0) * static_cast<double>(da1 * gap);
+                const bool claimed_by_141 = static_cast<double>(db1 * db1 - gap * gap) >=
+                                            1.41 * static_cast<double>(da1 * gap);
+                if (a < 0 || a + d > 65280 || near < 0 || da0 <= 0 || anchor || !claimed_by_141 ||
+                    da1 * da1 <= 2 * da0 * da0 || da1 * da1 + db1 * db1 >= da0 * da0 + db0 * db0)
+                    continue;
+                const LinearPaletteEntry entry0{static_cast<uint8_t>(near), 0, 0, 0};
+                const LinearPaletteEntry entry1{static_cast<uint8_t>(far), 0, 0, 0};
+                const LinearPaletteEntry elsewhere{0, 255, 0, 0};
+                const int32_t query[8] = {static_cast<int32_t>(10 * a),       0, 0, 0,
+                                          static_cast<int32_t>(10 * (a + d)), 0, 0, 0};
+                for (const size_t copy_at : {size_t{2}, size_t{40}}) {
+                    std::vector<LinearPaletteEntry> linear(copy_at + 1, elsewhere);
+                    linear[0] = linear[copy_at] = entry0;
+                    linear[1] = entry1;
+                    const int32_t expected =
+                        select_entry_scan(make_search_palette(linear), query, query + 4);
+                    ASSERT_EQ(expected, static_cast<int32_t>(copy_at));
+                    for (const RemapVersion& version : versions) {
+                        int32_t chosen = -1;
+                        version.select(linear, query, 1, &chosen);
+                        EXPECT_EQ(chosen, expected)
+                            << version.name << ": D " << gap << ", entries " << near << " and "
+                            << far << ", adjusted red " << a << ", copy at " << copy_at;
+                    }
+                }
+                ++cases;
+            }
+        }
+    }
+    EXPECT_GE(cases, 12);
+}
+
 // Every pixel loop against the literal remapping: random and clustered
 // palettes of the sizes where the vector loops change their handling (one
 // entry, one or several groups of sixteen, the full 255), duplicates among
