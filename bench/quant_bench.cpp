@@ -3,8 +3,7 @@
 // default count and each remapping version on one thread, on the bitmap
 // files named on the command line and on a generated picture that holds
 // every 24-bit colour once; the literal reference of the tests once on each
-// file. Counters:
-// time per pixel and the peak heap memory of one run.
+// file. Counters: time per pixel and the peak heap memory of one run.
 //
 //   quant_bench [--no-reference] [--no-all-colours] [benchmark options] [FILE.bmp ...]
 #include <benchmark/benchmark.h>
@@ -13,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -134,7 +134,9 @@ void remap(benchmark::State& state, const Picture* p, RemapPixels run, int32_t t
     set_counters(state, p->image, 0);
 }
 
-void whole(benchmark::State& state, const Picture* p, int32_t threads) {
+// A whole reduction, `quantize`, with the peak heap memory of its runs.
+void whole(benchmark::State& state, const Picture* p,
+           const std::function<void(dib24&, FILE*)>& quantize) {
     dib24 work;
     FILE* sink = std::tmpfile();
     size_t peak = 0;
@@ -144,24 +146,7 @@ void whole(benchmark::State& state, const Picture* p, int32_t threads) {
         const size_t base = live_bytes;
         peak_bytes = live_bytes;
         state.ResumeTiming();
-        process(work, sink, nullptr, nullptr, threads);
-        peak = std::max(peak, peak_bytes - base);
-    }
-    std::fclose(sink);
-    set_counters(state, p->image, peak);
-}
-
-void literal(benchmark::State& state, const Picture* p) {
-    dib24 work;
-    FILE* sink = std::tmpfile();
-    size_t peak = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        copy_image(p->image, work);
-        const size_t base = live_bytes;
-        peak_bytes = live_bytes;
-        state.ResumeTiming();
-        reference::process(work, sink);
+        quantize(work, sink);
         peak = std::max(peak, peak_bytes - base);
     }
     std::fclose(sink);
@@ -233,7 +218,9 @@ int main(int argc, char** argv) {
                 ->Iterations(1);
         }
         if (with_reference && p->name != "all-colours") {
-            benchmark::RegisterBenchmark(("literal_process/" + p->name).c_str(), literal, p)
+            benchmark::RegisterBenchmark(
+                ("literal_process/" + p->name).c_str(), whole, p,
+                [](dib24& image, FILE* sink) { reference::process(image, sink); })
                 ->UseRealTime()
                 ->Iterations(1);
         }

@@ -293,12 +293,12 @@ QV_AVX2 void step_avx2(StepState& s, const int32_t* weighted, __m256i targets, i
     s.best = (j & take) | (s.best & ~take);
 }
 
+}  // namespace
+
 // The search with 256-bit vectors. The first entries are scanned in full
 // (entry 0 is usually far from the target, so a box around it would hold
 // most of the palette); then only the entries inside the box of the current
 // state are scanned, and the box is narrowed after every chunk of them.
-}  // namespace
-
 __attribute__((target("avx2"))) int32_t select_entry_avx2(const SearchPalette& p,
                                                           const int32_t adjusted[4],
                                                           const int32_t plain[4]) {

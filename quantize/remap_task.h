@@ -41,6 +41,11 @@ inline Sums operator*(Sums a, double k) {
         a.c[i] *= k;
     return a;
 }
+inline Sums operator+(Sums a, double k) {
+    for (int i = 0; i < 4; ++i)
+        a.c[i] += k;
+    return a;
+}
 struct Lanes {
     int32_t c[4];
     int32_t& operator[](int i) { return c[i]; }
