@@ -8,6 +8,7 @@
 
 #include "app/load_input.h"
 #include "quantize/color_convert.h"
+#include "quantize/thread_count.h"
 #include "tests/quantize/quantize_test_support.h"
 #include "tests/quantize/reference_quantizer.h"
 
@@ -154,6 +155,17 @@ TEST(Process, ImageWithoutPixels) {
         "start\ncache hit: 0% [Tmsec]\n";
     EXPECT_EQ(without_time(capture([&](FILE* out) { process(image, out); })), expected);
     EXPECT_EQ(without_time(capture([&](FILE* out) { reference::process(image, out); })), expected);
+}
+
+TEST(Process, ThreadCountFromTheEnvironment) {
+    const struct {
+        const char* text;
+        int32_t count;
+    } cases[] = {{nullptr, 5}, {"1", 1}, {"3", 3},  {"16", 16}, {"0", 5},      {"-2", 5},
+                 {"", 5},      {"x", 5}, {"4x", 5}, {"2.5", 5}, {"99999", 256}};
+    for (const auto& c : cases)
+        EXPECT_EQ(thread_count_from(c.text, 5), c.count) << (c.text ? c.text : "unset");
+    EXPECT_GE(quantizer_threads(), 1);
 }
 
 }  // namespace
