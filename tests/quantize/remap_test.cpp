@@ -166,24 +166,25 @@ TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
     int cases = 0;
     for (int64_t d = 3000; d < 6500 && cases < 24; d += 13) {
         const int64_t gap = 10 * d;  // D, weighted
-        for (int64_t far = 60; far < 256 && cases < 24; far += 7) {
-            const int64_t far_at = 2560 * far;
-            // dA_1 = far_at - 10 A must lie in [3.41 D, (2 + sqrt(2)) D).
-            for (int64_t a = (far_at - 34143 * gap / 10000) / 10;
-                 10 * a <= far_at - 341 * gap / 100; ++a) {
-                const int64_t da1 = far_at - 10 * a, db1 = da1 - gap;
-                const int64_t near =
+        for (int64_t right_byte = 60; right_byte < 256 && cases < 24; right_byte += 7) {
+            const int64_t right_at = 2560 * right_byte;
+            // dA_1 = right_at - 10 A must lie in [3.41 D, (2 + sqrt(2)) D).
+            for (int64_t a = (right_at - 34143 * gap / 10000) / 10;
+                 10 * a <= right_at - 341 * gap / 100; ++a) {
+                const int64_t da1 = right_at - 10 * a, db1 = da1 - gap;
+                const int64_t left_byte =
                     (10 * a - static_cast<int64_t>(da1 / std::sqrt(2.0))) / 2560 + 1;
-                const int64_t da0 = 10 * a - 2560 * near, db0 = da0 + gap;
+                const int64_t da0 = 10 * a - 2560 * left_byte, db0 = da0 + gap;
                 const bool anchor = static_cast<double>(db1 * db1 - gap * gap) >=
                                     std::sqrt(2.0) * static_cast<double>(da1 * gap);
                 const bool claimed_by_141 = static_cast<double>(db1 * db1 - gap * gap) >=
                                             1.41 * static_cast<double>(da1 * gap);
-                if (a < 0 || a + d > 65280 || near < 0 || da0 <= 0 || anchor || !claimed_by_141 ||
-                    da1 * da1 <= 2 * da0 * da0 || da1 * da1 + db1 * db1 >= da0 * da0 + db0 * db0)
+                if (a < 0 || a + d > 65280 || left_byte < 0 || da0 <= 0 || anchor ||
+                    !claimed_by_141 || da1 * da1 <= 2 * da0 * da0 ||
+                    da1 * da1 + db1 * db1 >= da0 * da0 + db0 * db0)
                     continue;
-                const LinearPaletteEntry entry0{static_cast<uint8_t>(near), 0, 0, 0};
-                const LinearPaletteEntry entry1{static_cast<uint8_t>(far), 0, 0, 0};
+                const LinearPaletteEntry entry0{static_cast<uint8_t>(left_byte), 0, 0, 0};
+                const LinearPaletteEntry entry1{static_cast<uint8_t>(right_byte), 0, 0, 0};
                 const LinearPaletteEntry elsewhere{0, 255, 0, 0};
                 const int32_t query[8] = {static_cast<int32_t>(10 * a),       0, 0, 0,
                                           static_cast<int32_t>(10 * (a + d)), 0, 0, 0};
@@ -198,8 +199,8 @@ TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
                         int32_t chosen = -1;
                         version.select(linear, query, 1, &chosen);
                         EXPECT_EQ(chosen, expected)
-                            << version.name << ": D " << gap << ", entries " << near << " and "
-                            << far << ", adjusted red " << a << ", copy at " << copy_at;
+                            << version.name << ": D " << gap << ", entries " << left_byte << " and "
+                            << right_byte << ", adjusted red " << a << ", copy at " << copy_at;
                     }
                 }
                 ++cases;
