@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -134,9 +133,17 @@ void remap(benchmark::State& state, const Picture* p, RemapPixels run, int32_t t
     set_counters(state, p->image, 0);
 }
 
+void quantize_on(dib24& image, FILE* sink, int32_t threads) {
+    process(image, sink, nullptr, nullptr, threads);
+}
+
+void quantize_literally(dib24& image, FILE* sink, int32_t) {
+    reference::process(image, sink);
+}
+
 // A whole reduction, `quantize`, with the peak heap memory of its runs.
-void whole(benchmark::State& state, const Picture* p,
-           const std::function<void(dib24&, FILE*)>& quantize) {
+void whole(benchmark::State& state, const Picture* p, void (*quantize)(dib24&, FILE*, int32_t),
+           int32_t threads) {
     dib24 work;
     FILE* sink = std::tmpfile();
     size_t peak = 0;
@@ -146,7 +153,7 @@ void whole(benchmark::State& state, const Picture* p,
         const size_t base = live_bytes;
         peak_bytes = live_bytes;
         state.ResumeTiming();
-        quantize(work, sink);
+        quantize(work, sink, threads);
         peak = std::max(peak, peak_bytes - base);
     }
     std::fclose(sink);
@@ -206,7 +213,8 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark(("table" + suffix).c_str(), table, p, t)->UseRealTime();
             benchmark::RegisterBenchmark(("remap" + suffix).c_str(), remap, p, fastest, t)
                 ->UseRealTime();
-            benchmark::RegisterBenchmark(("process" + suffix).c_str(), whole, p, t)->UseRealTime();
+            benchmark::RegisterBenchmark(("process" + suffix).c_str(), whole, p, quantize_on, t)
+                ->UseRealTime();
         }
         for (const RemapVersion& v : remap_versions()) {
             if (std::strcmp(v.name, "plain") == 0)
@@ -218,9 +226,8 @@ int main(int argc, char** argv) {
                 ->Iterations(1);
         }
         if (with_reference && p->name != "all-colours") {
-            benchmark::RegisterBenchmark(
-                ("literal_process/" + p->name).c_str(), whole, p,
-                [](dib24& image, FILE* sink) { reference::process(image, sink); })
+            benchmark::RegisterBenchmark(("literal_process/" + p->name).c_str(), whole, p,
+                                         quantize_literally, 1)
                 ->UseRealTime()
                 ->Iterations(1);
         }
