@@ -57,6 +57,7 @@ seconds() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 convert "$photo" "$work/photo.png"
+# Debian's own interpreter, the one python3-pil belongs to.
 cat >"$work/pillow.py" <<'PY'
 import sys
 from PIL import Image
@@ -78,4 +79,4 @@ row "ImageMagick -dither FloydSteinberg -colors 255" \
 row "pngquant --floyd=1 255 (PNG in and out)" \
   "$(seconds pngquant --force --floyd=1 --output "$work/pngquant.png" 255 "$work/photo.png")"
 row "Pillow FASTOCTREE 255 + FLOYDSTEINBERG (PNG in and out)" \
-  "$(seconds python3 "$work/pillow.py" "$work/photo.png" "$work/pillow.png")"
+  "$(seconds /usr/bin/python3 "$work/pillow.py" "$work/photo.png" "$work/pillow.png")"
