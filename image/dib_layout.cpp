@@ -6,6 +6,63 @@
 
 namespace dib_layout {
 
+bool ByteReader::take(size_t n, const uint8_t*& bytes) {
+    if (n > left_)
+        return false;
+    bytes = at_;
+    at_ += n;
+    left_ -= n;
+    return true;
+}
+
+bool ByteReader::skip(size_t n) {
+    const uint8_t* ignored;
+    return take(n, ignored);
+}
+
+bool ByteReader::u16(uint16_t& v) {
+    const uint8_t* p;
+    if (!take(2, p))
+        return false;
+    v = read_u16(p);
+    return true;
+}
+
+bool ByteReader::u32(uint32_t& v) {
+    const uint8_t* p;
+    if (!take(4, p))
+        return false;
+    v = read_u32(p);
+    return true;
+}
+
+namespace {
+
+struct Format {
+    uint32_t compression;
+    uint16_t bit_count;
+    unsigned readers;
+};
+
+// Every format some reader takes, and which readers take it.
+constexpr Format formats[] = {
+    {BI_RGB, 1, bitmap_files | memory_blocks},
+    {BI_RGB, 4, bitmap_files | memory_blocks},
+    {BI_RGB, 8, bitmap_files | memory_blocks},
+    {BI_RGB, 24, bitmap_files | memory_blocks | pixbufs},
+    {BI_RGB, 32, memory_blocks | pixbufs},
+    {BI_BITFIELDS, 32, memory_blocks},
+};
+
+}  // namespace
+
+bool accepted(const BITMAPINFOHEADER& h, Reader reader) {
+    for (const Format& f : formats)
+        if (f.compression == h.biCompression && f.bit_count == h.biBitCount)
+            return (f.readers & reader) != 0;
+    return false;
+}
+
 uint16_t read_u16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
@@ -73,17 +130,24 @@ static int64_t padded(int64_t bytes) {
     return (bytes + 3) / 4 * 4;
 }
 
-bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
+// A positive width, a height other than 0, and a 24-bit store of at most
+// max_store_bytes.
+static bool picture_fits(const BITMAPINFOHEADER& h) {
     if (h.biWidth <= 0 || h.biHeight == 0)
         return false;
-    const int64_t w = h.biWidth;
     const int64_t count = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
     if (count > INT32_MAX)
         return false;
-    // The 24-bit store these rows become; divided rather than multiplied, as
-    // the product of two 31-bit values does not fit 63 bits.
-    if (padded(3 * w) > max_store_bytes / count)
+    // Divided rather than multiplied, as the product of two 31-bit values
+    // does not fit 63 bits.
+    return padded(3 * int64_t{h.biWidth}) <= max_store_bytes / count;
+}
+
+bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
+    if (!picture_fits(h))
         return false;
+    const int64_t w = h.biWidth;
+    const int64_t count = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
     int64_t unpadded = 0;
     switch (h.biBitCount) {
         case 1:
@@ -112,6 +176,67 @@ bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
     rows.data_bytes = rows.row_bytes * count;
     rows.colors = h.biBitCount <= 8 ? color_count(h) : 0;
     return true;
+}
+
+bool read_packed(const uint8_t* block, size_t size, PackedDib& dib) {
+    ByteReader r(block, size);
+    const uint8_t* header;
+    if (!r.take(info_header_bytes, header))
+        return false;
+    dib = PackedDib{};
+    dib.header = read_info_header(header);
+    const BITMAPINFOHEADER& h = dib.header;
+    if (h.biSize < info_header_bytes || !picture_fits(h))
+        return false;
+    if (!r.skip(h.biSize - info_header_bytes))
+        return false;
+    if (h.biCompression == BI_BITFIELDS) {
+        // A 40-byte header is followed by the masks; longer ones hold them.
+        ByteReader masks(block + info_header_bytes, size - info_header_bytes);
+        for (uint32_t& m : dib.masks)
+            if (!masks.u32(m))
+                return false;
+        dib.has_masks = true;
+        if (h.biSize == info_header_bytes)
+            r.skip(sizeof dib.masks);
+    }
+    dib.table_at = size - r.left();
+    if (h.biBitCount <= 8) {
+        dib.colors = color_count(h);
+        if (dib.colors > r.left() / 4 || !r.skip(4 * size_t{dib.colors}))
+            return false;
+    }
+    dib.pixels_at = size - r.left();
+    return true;
+}
+
+bool read_file_header(const uint8_t* file, size_t size, uint32_t& off_bits) {
+    ByteReader r(file, size);
+    uint16_t magic;
+    uint32_t file_size, reserved;
+    return r.u16(magic) && magic == 0x4D42 /* "BM" */ && r.u32(file_size) && r.u32(reserved) &&
+           r.u32(off_bits);
+}
+
+void write_file_header(uint32_t file_size, uint32_t off_bits, uint8_t* out) {
+    write_u16(0x4D42, out);
+    write_u32(file_size, out + 2);
+    write_u32(0, out + 6);  // both reserved words
+    write_u32(off_bits, out + 10);
+}
+
+BITMAPINFOHEADER info_header_24(int32_t width, int32_t height, int32_t pixels_per_metre) {
+    BITMAPINFOHEADER h{};
+    h.biSize = info_header_bytes;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = static_cast<DWORD>(padded(3 * int64_t{width}) * height);
+    h.biXPelsPerMeter = pixels_per_metre;
+    h.biYPelsPerMeter = pixels_per_metre;
+    return h;
 }
 
 bool indices_below(const Rows& rows, const uint8_t* data, uint32_t colors) {

@@ -1,6 +1,8 @@
-// Sizes and checks shared by every reader of device-independent bitmaps
-// (files, memory blocks, the clipboard). All sizes are computed in 64 bits and
-// checked before any memory is asked for.
+// The one reader of device-independent bitmap headers, shared by the bitmap
+// files, the packed bitmaps of memory blocks and the clipboard, and the
+// desktop clipboard's conversions. Every byte is read through a reader that
+// knows how many are left; all sizes are computed in 64 bits and checked
+// before any memory is asked for.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,63 @@ namespace dib_layout {
 
 // The largest pixel store an image may have, in bytes.
 inline constexpr int64_t max_store_bytes = INT32_MAX;
+
+inline constexpr size_t file_header_bytes = 14;  // BITMAPFILEHEADER
+inline constexpr size_t info_header_bytes = 40;  // BITMAPINFOHEADER
+
+// Reads a block of known length from the front; a read that would pass its
+// end fails and leaves the reader where it was.
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : at_(data), left_(data == nullptr ? 0 : size) {}
+    size_t left() const { return left_; }
+    // `bytes` points at the next `n` bytes, which are then passed.
+    bool take(size_t n, const uint8_t*& bytes);
+    bool skip(size_t n);
+    bool u16(uint16_t& v);
+    bool u32(uint32_t& v);
+
+private:
+    const uint8_t* at_;
+    size_t left_;
+};
+
+// The readers of bitmaps, for the one list of what each accepts.
+enum Reader : unsigned {
+    bitmap_files = 1,   // files, and headers with separate rows (load_dib)
+    memory_blocks = 2,  // packed bitmaps in global blocks and on the clipboard
+    pixbufs = 4,        // the desktop clipboard's picture conversions
+};
+// True when `reader` takes the header's compression and bit count.
+bool accepted(const BITMAPINFOHEADER& h, Reader reader);
+
+// A packed bitmap as offsets into its block: the info header, then a colour
+// table (1, 4, 8 bits) or, for BI_BITFIELDS, three masks (red, green, blue)
+// that headers of 52 bytes and more carry inside themselves at offset 40,
+// then the rows.
+struct PackedDib {
+    BITMAPINFOHEADER header{};
+    size_t table_at = 0;  // colour table, `colors` entries of 4 bytes
+    uint32_t colors = 0;
+    bool has_masks = false;
+    uint32_t masks[3] = {};
+    size_t pixels_at = 0;  // where the rows begin
+};
+// Reads the header of the packed bitmap in the first `size` bytes at `block`
+// and finds its parts. False when the header is shorter than 40 bytes (the
+// older kinds have another layout), its picture cannot be held (a width or
+// height out of range, a store above max_store_bytes) or the header, table or
+// masks do not fit the block. The rows are not checked: `rows_of` says how
+// long they are.
+bool read_packed(const uint8_t* block, size_t size, PackedDib& dib);
+
+// The rows' offset (bfOffBits) from the 14-byte file header at the start of a
+// bitmap file of `size` bytes; false when it is shorter or does not begin "BM".
+bool read_file_header(const uint8_t* file, size_t size, uint32_t& off_bits);
+// A file header for a file of `file_size` bytes whose rows begin at `off_bits`.
+void write_file_header(uint32_t file_size, uint32_t off_bits, uint8_t* out);
+// The header of a 24-bit, bottom-up picture without colour table.
+BITMAPINFOHEADER info_header_24(int32_t width, int32_t height, int32_t pixels_per_metre);
 
 // What a header says about its pixel rows, once it has passed the checks.
 struct Rows {

@@ -11,17 +11,9 @@
 
 namespace {
 
-constexpr size_t info_header_bytes = 40;
-constexpr size_t mask_bytes = 12;  // red, green, blue masks of BI_BITFIELDS
+using dib_layout::info_header_bytes;
 // The longest info header there is (BITMAPV5HEADER).
 constexpr uint32_t max_info_header_bytes = 124;
-
-bool accepted_by_imports(const BITMAPINFOHEADER& h) {
-    if (h.biCompression == BI_RGB)
-        return h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 24 ||
-               h.biBitCount == 32;
-    return h.biCompression == BI_BITFIELDS && h.biBitCount == 32;
-}
 
 // Fills the new store from source rows laid out as `rows` says, then puts
 // top-down rows the right way up.
@@ -57,43 +49,23 @@ void convert(dib24& image, const dib_layout::Rows& rows, const uint8_t* table,
 }  // namespace
 
 bool load_packed_dib(dib24& image, const uint8_t* block, size_t size) {
-    if (block == nullptr || size < info_header_bytes)
+    dib_layout::PackedDib dib;
+    if (!dib_layout::read_packed(block, size, dib))
         return false;
-    const BITMAPINFOHEADER h = dib_layout::read_info_header(block);
-    if (!accepted_by_imports(h))
-        return false;
-    // Shorter headers (12, 16 bytes) have another field layout.
-    if (h.biSize < info_header_bytes)
-        return false;
+    const BITMAPINFOHEADER& h = dib.header;
     dib_layout::Rows rows;
-    if (!dib_layout::rows_of(h, rows))
+    if (!dib_layout::accepted(h, dib_layout::memory_blocks) || !dib_layout::rows_of(h, rows))
         return false;
-
-    // What follows the header: the colour table, or for BI_BITFIELDS the
-    // three masks, which newer headers (52 bytes and more) carry inside
-    // themselves at the same offset 40.
-    uint64_t pixels_at = h.biSize;
-    uint32_t masks[3] = {};
-    const bool bitfields = h.biCompression == BI_BITFIELDS;
-    if (bitfields) {
-        pixels_at = std::max<uint64_t>(pixels_at, info_header_bytes + mask_bytes);
-        if (pixels_at > size)
-            return false;
-        for (int i = 0; i < 3; ++i)
-            masks[i] = dib_layout::read_u32(block + info_header_bytes + 4 * i);
-    }
-    pixels_at += uint64_t{4} * rows.colors;
-    if (pixels_at > size || static_cast<uint64_t>(rows.data_bytes) > size - pixels_at)
+    if (static_cast<uint64_t>(rows.data_bytes) > size - dib.pixels_at)
         return false;
-    const uint8_t* table = block + h.biSize;
-    const uint8_t* data = block + pixels_at;
-    if (!dib_layout::indices_below(rows, data, rows.colors))
+    const uint8_t* data = block + dib.pixels_at;
+    if (!dib_layout::indices_below(rows, data, dib.colors))
         return false;
 
     image.create(rows.width, rows.count, dib_layout::dpi_from_pixels_per_metre(h.biXPelsPerMeter));
     if (image.bits == nullptr)
         return false;
-    convert(image, rows, table, bitfields ? masks : nullptr, data);
+    convert(image, rows, block + dib.table_at, dib.has_masks ? dib.masks : nullptr, data);
     return true;
 }
 
@@ -135,9 +107,7 @@ bool dib24::load_dib(const BITMAPINFO* info_block, const void* pixels) {
         return false;
     const auto* header_bytes = reinterpret_cast<const uint8_t*>(info_block);
     const BITMAPINFOHEADER h = dib_layout::read_info_header(header_bytes);
-    if (h.biCompression != BI_RGB)
-        return false;
-    if (h.biBitCount != 1 && h.biBitCount != 4 && h.biBitCount != 8 && h.biBitCount != 24)
+    if (!dib_layout::accepted(h, dib_layout::bitmap_files))
         return false;
     if (h.biSize < info_header_bytes || h.biSize > max_info_header_bytes)
         return false;

@@ -3,116 +3,52 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/dib_layout.h"
+#include "image/over_white.h"
+
 namespace portable::gtk {
 
 namespace {
 
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kInfoHeaderSize = 40;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-// Larger pictures are refused before any size arithmetic can overflow.
-constexpr int64_t kMaxSide = 1 << 16;
+using dib_layout::file_header_bytes;
+using dib_layout::info_header_bytes;
 
-uint16_t read_u16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t read_u32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-int32_t read_i32(const uint8_t* p) {
-    return static_cast<int32_t>(read_u32(p));
-}
-
-void put_u16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put_u32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// The header fields the conversions need.
-struct DibShape {
-    uint32_t header_size;
-    int64_t width;
-    int64_t height;  // positive; `top_down` carries the sign
-    bool top_down;
-    uint16_t bit_count;
-    uint32_t compression;
-    uint32_t colors_used;
-};
-
-bool read_shape(const uint8_t* dib, size_t size, DibShape& s) {
-    if (dib == nullptr || size < kInfoHeaderSize)
-        return false;
-    s.header_size = read_u32(dib);
-    if (s.header_size < kInfoHeaderSize || s.header_size > size)
-        return false;
-    s.width = read_i32(dib + 4);
-    int64_t h = read_i32(dib + 8);
-    s.top_down = h < 0;
-    s.height = s.top_down ? -h : h;
-    s.bit_count = read_u16(dib + 14);
-    s.compression = read_u32(dib + 16);
-    s.colors_used = read_u32(dib + 32);
-    return s.width > 0 && s.width <= kMaxSide && s.height > 0 && s.height <= kMaxSide;
-}
-
-size_t table_bytes(const DibShape& s) {
-    if (s.compression == kBiBitfields && s.header_size == kInfoHeaderSize)
-        return 12;
-    size_t colors = s.colors_used;
-    if (colors == 0 && s.bit_count <= 8)
-        colors = size_t{1} << s.bit_count;
-    if (colors > 256 && s.bit_count <= 8)
-        return SIZE_MAX;
-    return colors * 4;
-}
-
-size_t row_bytes(int64_t width, int bit_count) {
-    return static_cast<size_t>((width * bit_count + 31) / 32 * 4);
+// The parts of a packed DIB and its rows' layout; false for a header that
+// the shared reader refuses.
+bool read_rows(const uint8_t* dib, size_t size, dib_layout::PackedDib& packed,
+               dib_layout::Rows& rows) {
+    return dib_layout::read_packed(dib, size, packed) &&
+           dib_layout::accepted(packed.header, dib_layout::pixbufs) &&
+           dib_layout::rows_of(packed.header, rows);
 }
 
 }  // namespace
 
 size_t packed_dib_pixel_offset(const uint8_t* dib, size_t size) {
-    DibShape s;
-    if (!read_shape(dib, size, s))
+    dib_layout::PackedDib packed;
+    if (!dib_layout::read_packed(dib, size, packed))
         return 0;
-    size_t table = table_bytes(s);
-    if (table == SIZE_MAX || table > size - s.header_size)
-        return 0;
-    return s.header_size + table;
+    return packed.pixels_at;
 }
 
 bool bitmap_file_from_packed_dib(const uint8_t* dib, size_t size, std::vector<uint8_t>& file) {
     size_t offset = packed_dib_pixel_offset(dib, size);
-    if (offset == 0 || size > UINT32_MAX - kFileHeaderSize)
+    if (offset == 0 || size > UINT32_MAX - file_header_bytes)
         return false;
-    file.assign(kFileHeaderSize + size, 0);
-    file[0] = 'B';
-    file[1] = 'M';
-    put_u32(&file[2], static_cast<uint32_t>(kFileHeaderSize + size));
-    put_u32(&file[10], static_cast<uint32_t>(kFileHeaderSize + offset));
-    std::memcpy(&file[kFileHeaderSize], dib, size);
+    file.assign(file_header_bytes + size, 0);
+    dib_layout::write_file_header(static_cast<uint32_t>(file_header_bytes + size),
+                                  static_cast<uint32_t>(file_header_bytes + offset), file.data());
+    std::memcpy(&file[file_header_bytes], dib, size);
     return true;
 }
 
 bool packed_dib_from_bitmap_file(const uint8_t* file, size_t size, std::vector<uint8_t>& dib) {
-    if (file == nullptr || size < kFileHeaderSize + kInfoHeaderSize)
+    uint32_t rows_at;
+    if (!dib_layout::read_file_header(file, size, rows_at))
         return false;
-    if (file[0] != 'B' || file[1] != 'M')
-        return false;
-    const uint8_t* info = file + kFileHeaderSize;
-    size_t info_size = size - kFileHeaderSize;
-    size_t table_end = packed_dib_pixel_offset(info, info_size);
-    if (table_end == 0)
-        return false;
-    size_t rows_at = read_u32(file + 10);
-    if (rows_at < kFileHeaderSize + table_end || rows_at > size)
+    const uint8_t* info = file + file_header_bytes;
+    size_t table_end = packed_dib_pixel_offset(info, size - file_header_bytes);
+    if (table_end == 0 || rows_at < file_header_bytes + table_end || rows_at > size)
         return false;
     dib.assign(info, info + table_end);
     dib.insert(dib.end(), file + rows_at, file + size);
@@ -120,28 +56,25 @@ bool packed_dib_from_bitmap_file(const uint8_t* file, size_t size, std::vector<u
 }
 
 GdkPixbuf* pixbuf_from_packed_dib(const uint8_t* dib, size_t size) {
-    DibShape s;
-    if (!read_shape(dib, size, s))
+    dib_layout::PackedDib packed;
+    dib_layout::Rows rows;
+    if (!read_rows(dib, size, packed, rows))
         return nullptr;
-    if (s.compression != kBiRgb || (s.bit_count != 24 && s.bit_count != 32))
+    if (static_cast<uint64_t>(rows.data_bytes) > size - packed.pixels_at)
         return nullptr;
-    size_t offset = packed_dib_pixel_offset(dib, size);
-    size_t stride = row_bytes(s.width, s.bit_count);
-    if (offset == 0 || stride > (size - offset) / static_cast<size_t>(s.height))
-        return nullptr;
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, static_cast<int>(s.width),
-                                       static_cast<int>(s.height));
+    // The store limit keeps both sides well inside an int.
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, rows.width, rows.count);
     if (pixbuf == nullptr)
         return nullptr;
     guchar* out = gdk_pixbuf_get_pixels(pixbuf);
     int out_stride = gdk_pixbuf_get_rowstride(pixbuf);
-    size_t step = s.bit_count / 8;
-    for (int64_t y = 0; y < s.height; ++y) {
+    const size_t step = rows.bit_count / 8;
+    for (int64_t y = 0; y < rows.count; ++y) {
         // Bottom-up rows store the picture's top row last.
-        int64_t stored = s.top_down ? y : s.height - 1 - y;
-        const uint8_t* src = dib + offset + static_cast<size_t>(stored) * stride;
+        int64_t stored = rows.top_down ? y : rows.count - 1 - y;
+        const uint8_t* src = dib + packed.pixels_at + stored * rows.row_bytes;
         guchar* dst = out + y * out_stride;
-        for (int64_t x = 0; x < s.width; ++x, src += step, dst += 3) {
+        for (int64_t x = 0; x < rows.width; ++x, src += step, dst += 3) {
             dst[0] = src[2];
             dst[1] = src[1];
             dst[2] = src[0];
@@ -154,35 +87,27 @@ bool packed_dib_from_pixbuf(const GdkPixbuf* pixbuf, std::vector<uint8_t>& dib) 
     if (pixbuf == nullptr || gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
         gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
         return false;
-    int64_t width = gdk_pixbuf_get_width(pixbuf);
-    int64_t height = gdk_pixbuf_get_height(pixbuf);
-    int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
-        return false;
+    const int width = gdk_pixbuf_get_width(pixbuf);
+    const int height = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
     if (channels != (alpha ? 4 : 3))
         return false;
-    size_t stride = row_bytes(width, 24);
-    size_t image_size = stride * static_cast<size_t>(height);
-    dib.assign(kInfoHeaderSize + image_size, 0);
-    put_u32(&dib[0], kInfoHeaderSize);
-    put_u32(&dib[4], static_cast<uint32_t>(width));
-    put_u32(&dib[8], static_cast<uint32_t>(height));
-    put_u16(&dib[12], 1);
-    put_u16(&dib[14], 24);
-    put_u32(&dib[20], static_cast<uint32_t>(image_size));
+    const BITMAPINFOHEADER h = dib_layout::info_header_24(width, height, 0);
+    dib_layout::Rows rows;
+    if (!dib_layout::rows_of(h, rows))
+        return false;
+    dib.assign(info_header_bytes + static_cast<size_t>(rows.data_bytes), 0);
+    dib_layout::write_info_header(h, dib.data());
     const guchar* in = gdk_pixbuf_read_pixels(pixbuf);
-    int in_stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const int in_stride = gdk_pixbuf_get_rowstride(pixbuf);
     for (int64_t y = 0; y < height; ++y) {
         const guchar* src = in + y * in_stride;
-        uint8_t* dst = &dib[kInfoHeaderSize + static_cast<size_t>(height - 1 - y) * stride];
+        uint8_t* dst = &dib[info_header_bytes + static_cast<size_t>((height - 1 - y) * rows.row_bytes)];
         for (int64_t x = 0; x < width; ++x, src += channels, dst += 3) {
-            unsigned a = alpha ? src[3] : 255;
-            for (int c = 0; c < 3; ++c) {
-                // Over white: v·a + 255·(255 − a), divided by 255 with rounding.
-                unsigned v = (src[c] * a + 255 * (255 - a) + 127) / 255;
-                dst[2 - c] = static_cast<uint8_t>(v);
-            }
+            const unsigned a = alpha ? src[3] : 255;
+            for (int c = 0; c < 3; ++c)
+                dst[2 - c] = over_white(src[c], a);
         }
     }
     return true;

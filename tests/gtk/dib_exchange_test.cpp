@@ -90,7 +90,9 @@ TEST(DibExchange, RefusesMalformedInput) {
         {"zero height", with(8, 0)},
         {"huge width", with(4, 1u << 30)},
         {"colour table beyond the block", make_dib(4, 1, 8, 0, 0, 8, 4)},
-        {"more colours than 8 bits hold", make_dib(4, 1, 8, 0, 257, 1028, 4)},
+        // More entries than 8 bits index are allowed, as in bitmap files, but
+        // they must be there.
+        {"257-entry colour table beyond the block", make_dib(4, 1, 8, 0, 257, 1024, 0)},
     };
     for (const auto& [name, dib] : bad_dibs) {
         std::vector<uint8_t> file;
