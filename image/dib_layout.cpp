@@ -130,17 +130,19 @@ static int64_t padded(int64_t bytes) {
     return (bytes + 3) / 4 * 4;
 }
 
-// A positive width, a height other than 0, and a 24-bit store of at most
-// max_store_bytes.
-static bool picture_fits(const BITMAPINFOHEADER& h) {
-    if (h.biWidth <= 0 || h.biHeight == 0)
-        return false;
-    const int64_t count = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
-    if (count > INT32_MAX)
+bool store_fits(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX)
         return false;
     // Divided rather than multiplied, as the product of two 31-bit values
     // does not fit 63 bits.
-    return padded(3 * int64_t{h.biWidth}) <= max_store_bytes / count;
+    return padded(3 * width) <= max_store_bytes / height;
+}
+
+// A positive width, a height other than 0 (negative for top-down rows), and a
+// store that fits.
+static bool picture_fits(const BITMAPINFOHEADER& h) {
+    return h.biHeight != 0 &&
+           store_fits(h.biWidth, h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight});
 }
 
 bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {

@@ -83,6 +83,10 @@ struct Rows {
     uint32_t colors = 0;      // colour-table entries for 1, 4, 8 bits; 0 otherwise
 };
 
+// True when a picture of `width` x `height` pixels has a 24-bit store of at
+// most max_store_bytes; false for a side of 0 or less.
+bool store_fits(int64_t width, int64_t height);
+
 // Little-endian fields of a 40-byte BITMAPINFOHEADER at `p`.
 BITMAPINFOHEADER read_info_header(const uint8_t* p);
 void write_info_header(const BITMAPINFOHEADER& h, uint8_t* p);

@@ -1,0 +1,212 @@
+// PNG files on libpng: decoding to 8-bit RGB, encoding 8-bit palette files.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <new>
+
+#include "image/dib_layout.h"
+#include "image/over_white.h"
+#include "image/picture_codec.h"
+
+namespace {
+
+// libpng reports errors through these; nothing is printed.
+[[noreturn]] void on_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void on_warning(png_structp, png_const_charp) {}
+
+struct MemoryInput {
+    const uint8_t* data;
+    size_t left;
+};
+
+void read_input(png_structp png, png_bytep out, size_t n) {
+    auto* in = static_cast<MemoryInput*>(png_get_io_ptr(png));
+    if (n > in->left)
+        png_error(png, "truncated");
+    std::memcpy(out, in->data, n);
+    in->data += n;
+    in->left -= n;
+}
+
+// Appends `count` pixels of an RGB or RGBA row to `rgb`, alpha over white.
+void append_pixels(const uint8_t* row, size_t count, int channels, std::vector<uint8_t>& rgb) {
+    const size_t at = rgb.size();
+    rgb.resize(at + 3 * count);
+    uint8_t* out = rgb.data() + at;
+    if (channels == 3) {
+        std::memcpy(out, row, 3 * count);
+        return;
+    }
+    for (size_t x = 0; x < count; ++x, row += 4, out += 3)
+        for (int c = 0; c < 3; ++c)
+            out[c] = over_white(row[c], row[3]);
+}
+
+// The steps between setjmp and the end of decoding. It holds no object with a
+// destructor of its own, since libpng's errors jump over it; `row` and
+// `passes` belong to the caller.
+bool read_png(png_structp png, png_infop info, std::vector<uint8_t>& row,
+              std::vector<uint8_t>& passes, DecodedPicture& picture) {
+    // Every CRC is checked, ancillary chunks' too.
+    png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
+    // What libpng would let pass with a warning (a palette index beyond the
+    // palette, too much image data) is damage too.
+    png_set_benign_errors(png, 0);
+    // Colour management is not applied, so its chunks are skipped unread (a
+    // damaged profile is no reason to refuse the pixels); their CRCs count.
+    static const png_byte ignored[] = {'g', 'A', 'M', 'A', 0, 'c', 'H', 'R', 'M', 0,
+                                       's', 'R', 'G', 'B', 0, 'i', 'C', 'C', 'P', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, ignored, 4);
+    png_read_info(png, info);
+
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (!dib_layout::store_fits(width, height))
+        return false;
+    const int color_type = png_get_color_type(png, info);
+    const int bit_depth = png_get_bit_depth(png, info);
+    if (color_type == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (color_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_tRNS_to_alpha(png);
+    if (bit_depth == 16)
+        png_set_strip_16(png);  // the high byte
+    if (!(color_type & PNG_COLOR_MASK_COLOR))
+        png_set_gray_to_rgb(png);
+    png_read_update_info(png, info);
+    const int channels = png_get_channels(png, info);
+    if (channels != 3 && channels != 4)
+        return false;
+    row.resize(png_get_rowbytes(png, info));
+
+    picture.width = static_cast<int32_t>(width);
+    picture.height = static_cast<int32_t>(height);
+    picture.rgb.clear();
+    if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, row.data(), nullptr);
+            append_pixels(row.data(), width, channels, picture.rgb);
+        }
+    } else {
+        // Adam7: the seven passes arrive one after the other as small
+        // pictures of their own. They are kept as they come, so memory grows
+        // with the data, and spread over the picture once all are there.
+        passes.clear();
+        for (int pass = 0; pass < 7; ++pass) {
+            const png_uint_32 cols = PNG_PASS_COLS(width, pass);
+            const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+            if (cols == 0)
+                continue;
+            for (png_uint_32 y = 0; y < rows; ++y) {
+                png_read_row(png, row.data(), nullptr);
+                append_pixels(row.data(), cols, channels, passes);
+            }
+        }
+        picture.rgb.resize(size_t{3} * width * height);
+        const uint8_t* from = passes.data();
+        for (int pass = 0; pass < 7; ++pass) {
+            const png_uint_32 cols = PNG_PASS_COLS(width, pass);
+            const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+            if (cols == 0)
+                continue;
+            for (png_uint_32 y = 0; y < rows; ++y) {
+                uint8_t* line = picture.rgb.data() +
+                                size_t{3} * width * PNG_ROW_FROM_PASS_ROW(y, pass);
+                for (png_uint_32 x = 0; x < cols; ++x, from += 3)
+                    std::memcpy(line + 3 * size_t{PNG_COL_FROM_PASS_COL(x, pass)}, from, 3);
+            }
+        }
+        passes = {};
+    }
+    // The chunks after the image data up to IEND, and their CRCs.
+    png_read_end(png, nullptr);
+    return true;
+}
+
+struct MemoryOutput {
+    std::vector<uint8_t>* bytes;
+};
+
+void write_output(png_structp png, png_bytep data, size_t n) {
+    auto* out = static_cast<MemoryOutput*>(png_get_io_ptr(png));
+    // No exception may pass through libpng: it learns of a failure as error.
+    bool stored = true;
+    try {
+        out->bytes->insert(out->bytes->end(), data, data + n);
+    } catch (const std::bad_alloc&) {
+        stored = false;
+    }
+    if (!stored)
+        png_error(png, "out of memory");
+}
+
+void flush_output(png_structp) {}
+
+// As read_png: nothing here has a destructor.
+void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
+               const uint8_t* palette, int colors, const uint8_t* indices) {
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_color entries[256];
+    for (int i = 0; i < colors; ++i)
+        entries[i] = {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
+    png_set_PLTE(png, info, entries, colors);
+    png_write_info(png, info);
+    for (int32_t y = 0; y < height; ++y)
+        png_write_row(png, indices + size_t(y) * size_t(width));
+    png_write_end(png, info);
+}
+
+}  // namespace
+
+bool decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    MemoryInput input{file, size};
+    std::vector<uint8_t> row, passes;
+    volatile bool decoded = false;
+    try {
+        if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
+            png_set_read_fn(png, &input, read_input);
+            decoded = read_png(png, info, row, passes, picture);
+        }
+    } catch (const std::bad_alloc&) {
+        decoded = false;
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return decoded;
+}
+
+bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
+                        const uint8_t* indices, std::vector<uint8_t>& bytes) {
+    if (width <= 0 || height <= 0 || colors < 1 || colors > 256)
+        return false;
+    const size_t pixels = size_t(width) * size_t(height);
+    for (size_t i = 0; i < pixels; ++i)
+        if (indices[i] >= colors)
+            return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    MemoryOutput output{&bytes};
+    bytes.clear();
+    volatile bool written = false;
+    try {
+        if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
+            png_set_write_fn(png, &output, write_output, flush_output);
+            write_png(png, info, width, height, palette, colors, indices);
+            written = true;
+        }
+    } catch (const std::bad_alloc&) {
+        written = false;
+    }
+    png_destroy_write_struct(&png, &info);
+    return written;
+}
