@@ -29,24 +29,65 @@ void read_input(png_structp png, png_bytep out, size_t n) {
     in->left -= n;
 }
 
-// Appends `count` pixels of an RGB or RGBA row to `rgb`, alpha over white.
-void append_pixels(const uint8_t* row, size_t count, int channels, std::vector<uint8_t>& rgb) {
+// How the rows that libpng hands over become RGB: 3 or 4 channels (RGBA,
+// alpha over white), or 1 for palette indices, looked up here so that an
+// index beyond the palette is found.
+struct RowFormat {
+    int channels = 3;
+    int palette_size = 0;
+    uint8_t palette[256][4] = {};  // red, green, blue, alpha
+};
+
+// Appends `count` pixels of a row to `rgb`; false for an index beyond the
+// palette.
+bool append_pixels(const uint8_t* row, size_t count, const RowFormat& format,
+                   std::vector<uint8_t>& rgb) {
     const size_t at = rgb.size();
     rgb.resize(at + 3 * count);
     uint8_t* out = rgb.data() + at;
-    if (channels == 3) {
-        std::memcpy(out, row, 3 * count);
-        return;
+    switch (format.channels) {
+        case 3:
+            std::memcpy(out, row, 3 * count);
+            return true;
+        case 4:
+            for (size_t x = 0; x < count; ++x, row += 4, out += 3)
+                for (int c = 0; c < 3; ++c)
+                    out[c] = over_white(row[c], row[3]);
+            return true;
+        default:
+            for (size_t x = 0; x < count; ++x, out += 3) {
+                if (row[x] >= format.palette_size)
+                    return false;
+                const uint8_t* entry = format.palette[row[x]];
+                for (int c = 0; c < 3; ++c)
+                    out[c] = over_white(entry[c], entry[3]);
+            }
+            return true;
     }
-    for (size_t x = 0; x < count; ++x, row += 4, out += 3)
-        for (int c = 0; c < 3; ++c)
-            out[c] = over_white(row[c], row[3]);
+}
+
+// The palette and its tRNS alpha values (entries beyond them are opaque).
+void read_palette(png_structp png, png_infop info, RowFormat& format) {
+    png_colorp entries = nullptr;
+    int count = 0;
+    png_get_PLTE(png, info, &entries, &count);
+    png_bytep alpha = nullptr;
+    int alpha_count = 0;
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+        png_get_tRNS(png, info, &alpha, &alpha_count, nullptr);
+    format.palette_size = count;
+    for (int i = 0; i < count && i < 256; ++i) {
+        format.palette[i][0] = entries[i].red;
+        format.palette[i][1] = entries[i].green;
+        format.palette[i][2] = entries[i].blue;
+        format.palette[i][3] = i < alpha_count ? alpha[i] : 255;
+    }
 }
 
 // The steps between setjmp and the end of decoding. It holds no object with a
 // destructor of its own, since libpng's errors jump over it; `row` and
 // `passes` belong to the caller.
-bool read_png(png_structp png, png_infop info, std::vector<uint8_t>& row,
+bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<uint8_t>& row,
               std::vector<uint8_t>& passes, DecodedPicture& picture) {
     // Every CRC is checked, ancillary chunks' too.
     png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
@@ -66,19 +107,22 @@ bool read_png(png_structp png, png_infop info, std::vector<uint8_t>& row,
         return false;
     const int color_type = png_get_color_type(png, info);
     const int bit_depth = png_get_bit_depth(png, info);
-    if (color_type == PNG_COLOR_TYPE_PALETTE)
-        png_set_palette_to_rgb(png);
-    if (color_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8)
-        png_set_expand_gray_1_2_4_to_8(png);
-    if (png_get_valid(png, info, PNG_INFO_tRNS))
-        png_set_tRNS_to_alpha(png);
-    if (bit_depth == 16)
-        png_set_strip_16(png);  // the high byte
-    if (!(color_type & PNG_COLOR_MASK_COLOR))
-        png_set_gray_to_rgb(png);
+    if (color_type == PNG_COLOR_TYPE_PALETTE) {
+        png_set_packing(png);  // one index a byte
+        read_palette(png, info, format);
+    } else {
+        if (color_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8)
+            png_set_expand_gray_1_2_4_to_8(png);
+        if (png_get_valid(png, info, PNG_INFO_tRNS))
+            png_set_tRNS_to_alpha(png);
+        if (bit_depth == 16)
+            png_set_strip_16(png);  // the high byte
+        if (!(color_type & PNG_COLOR_MASK_COLOR))
+            png_set_gray_to_rgb(png);
+    }
     png_read_update_info(png, info);
-    const int channels = png_get_channels(png, info);
-    if (channels != 3 && channels != 4)
+    format.channels = png_get_channels(png, info);
+    if (format.channels != (color_type == PNG_COLOR_TYPE_PALETTE ? 1 : 3) && format.channels != 4)
         return false;
     row.resize(png_get_rowbytes(png, info));
 
@@ -88,7 +132,8 @@ bool read_png(png_structp png, png_infop info, std::vector<uint8_t>& row,
     if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(png, row.data(), nullptr);
-            append_pixels(row.data(), width, channels, picture.rgb);
+            if (!append_pixels(row.data(), width, format, picture.rgb))
+                return false;
         }
     } else {
         // Adam7: the seven passes arrive one after the other as small
@@ -102,7 +147,8 @@ bool read_png(png_structp png, png_infop info, std::vector<uint8_t>& row,
                 continue;
             for (png_uint_32 y = 0; y < rows; ++y) {
                 png_read_row(png, row.data(), nullptr);
-                append_pixels(row.data(), cols, channels, passes);
+                if (!append_pixels(row.data(), cols, format, passes))
+                    return false;
             }
         }
         picture.rgb.resize(size_t{3} * width * height);
@@ -169,12 +215,13 @@ bool decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
         return false;
     png_infop info = png_create_info_struct(png);
     MemoryInput input{file, size};
+    RowFormat format;
     std::vector<uint8_t> row, passes;
     volatile bool decoded = false;
     try {
         if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
             png_set_read_fn(png, &input, read_input);
-            decoded = read_png(png, info, row, passes, picture);
+            decoded = read_png(png, info, format, row, passes, picture);
         }
     } catch (const std::bad_alloc&) {
         decoded = false;
