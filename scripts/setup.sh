@@ -8,10 +8,13 @@ packages=(
   cmake ninja-build g++ pkg-config
   # the display driver
   libgtk-3-dev
+  # PNG and JPEG files
+  libpng-dev libjpeg62-turbo-dev
   # unit tests, benchmarks, the fuzz target
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  # the tests' reader of reference renderings (PNG)
-  zlib1g-dev
+  # the tests' reader of reference renderings (PNG); JPEG files made and
+  # decoded by the libjpeg-turbo tools, their orientation tag set by exiftool
+  zlib1g-dev libjpeg-turbo-progs libimage-exiftool-perl
   # end-to-end tests in an X server of their own
   xvfb xauth openbox xdotool xclip imagemagick x11-utils
   # the Windows build, and running it under Wine

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 total=${1:-60}
 build=build/fuzz/tests/fuzz
-targets=(load load_global)
+targets=(load load_global png jpeg)
 per_target=$(( total / ${#targets[@]} ))
 [ "$per_target" -ge 1 ] || per_target=1
 work=$(mktemp -d)
