@@ -40,10 +40,18 @@ bool load_bitmap_file(dib24& image, std::vector<uint8_t>& file) {
     if (image.bits == nullptr)
         return false;
     switch (h.biBitCount) {
-        case 1: image.expand_1bit(table, data); break;
-        case 4: image.expand_4bit(table, data); break;
-        case 8: image.expand_8bit(table, data); break;
-        default: std::memcpy(image.bits, data, static_cast<size_t>(rows.data_bytes)); break;
+        case 1:
+            image.expand_1bit(table, data);
+            break;
+        case 4:
+            image.expand_4bit(table, data);
+            break;
+        case 8:
+            image.expand_8bit(table, data);
+            break;
+        default:
+            std::memcpy(image.bits, data, static_cast<size_t>(rows.data_bytes));
+            break;
     }
     return true;
 }
@@ -58,13 +66,15 @@ bool dib24::load(FILE* stream) {
 }
 
 bool dib24::save(FILE* stream) const {
-    if (bitmap == nullptr || stream == nullptr) return false;
+    if (bitmap == nullptr || stream == nullptr)
+        return false;
     uint8_t headers[file_header_bytes + info_header_bytes];
     const size_t store = static_cast<size_t>(stride) * static_cast<size_t>(height);
     // The store is at most 2^31 - 1 bytes, so the file length fits bfSize.
     dib_layout::write_file_header(static_cast<uint32_t>(sizeof headers + store), sizeof headers,
                                   headers);
     dib_layout::write_info_header(info.bmiHeader, headers + file_header_bytes);
-    if (std::fwrite(headers, 1, sizeof headers, stream) != sizeof headers) return false;
+    if (std::fwrite(headers, 1, sizeof headers, stream) != sizeof headers)
+        return false;
     return std::fwrite(bits, 1, store, stream) == store;
 }

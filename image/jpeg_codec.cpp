@@ -38,8 +38,7 @@ void no_output(j_common_ptr) {}
 
 // The steps between setjmp and the end of decoding; nothing here has a
 // destructor, since libjpeg's errors jump over it.
-bool read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row,
-               DecodedPicture& picture) {
+bool read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row, DecodedPicture& picture) {
     if (jpeg_read_header(&codec, TRUE) != JPEG_HEADER_OK)
         return false;
     if (codec.jpeg_color_space == JCS_CMYK || codec.jpeg_color_space == JCS_YCCK)

@@ -99,13 +99,34 @@ void apply_orientation(DecodedPicture& picture, int tag) {
             // The stored pixel (sx, sy) shown at (x, y).
             size_t sx, sy;
             switch (tag) {
-                case 2: sx = w - 1 - x; sy = y; break;
-                case 3: sx = w - 1 - x; sy = h - 1 - y; break;
-                case 4: sx = x; sy = h - 1 - y; break;
-                case 5: sx = y; sy = x; break;
-                case 6: sx = y; sy = h - 1 - x; break;
-                case 7: sx = w - 1 - y; sy = h - 1 - x; break;
-                default: sx = w - 1 - y; sy = x; break;
+                case 2:
+                    sx = w - 1 - x;
+                    sy = y;
+                    break;
+                case 3:
+                    sx = w - 1 - x;
+                    sy = h - 1 - y;
+                    break;
+                case 4:
+                    sx = x;
+                    sy = h - 1 - y;
+                    break;
+                case 5:
+                    sx = y;
+                    sy = x;
+                    break;
+                case 6:
+                    sx = y;
+                    sy = h - 1 - x;
+                    break;
+                case 7:
+                    sx = w - 1 - y;
+                    sy = h - 1 - x;
+                    break;
+                default:
+                    sx = w - 1 - y;
+                    sy = x;
+                    break;
             }
             std::memcpy(&out[3 * (y * out_w + x)], &picture.rgb[3 * (sy * w + sx)], 3);
         }

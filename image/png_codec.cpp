@@ -12,7 +12,9 @@
 namespace {
 
 // libpng reports errors through these; nothing is printed.
-[[noreturn]] void on_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void on_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void on_warning(png_structp, png_const_charp) {}
 
 struct MemoryInput {
@@ -159,8 +161,8 @@ bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<ui
             if (cols == 0)
                 continue;
             for (png_uint_32 y = 0; y < rows; ++y) {
-                uint8_t* line = picture.rgb.data() +
-                                size_t{3} * width * PNG_ROW_FROM_PASS_ROW(y, pass);
+                uint8_t* line =
+                    picture.rgb.data() + size_t{3} * width * PNG_ROW_FROM_PASS_ROW(y, pass);
                 for (png_uint_32 x = 0; x < cols; ++x, from += 3)
                     std::memcpy(line + 3 * size_t{PNG_COL_FROM_PASS_COL(x, pass)}, from, 3);
             }

@@ -103,7 +103,8 @@ bool packed_dib_from_pixbuf(const GdkPixbuf* pixbuf, std::vector<uint8_t>& dib) 
     const int in_stride = gdk_pixbuf_get_rowstride(pixbuf);
     for (int64_t y = 0; y < height; ++y) {
         const guchar* src = in + y * in_stride;
-        uint8_t* dst = &dib[info_header_bytes + static_cast<size_t>((height - 1 - y) * rows.row_bytes)];
+        uint8_t* dst =
+            &dib[info_header_bytes + static_cast<size_t>((height - 1 - y) * rows.row_bytes)];
         for (int64_t x = 0; x < width; ++x, src += channels, dst += 3) {
             const unsigned a = alpha ? src[3] : 255;
             for (int c = 0; c < 3; ++c)

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 class DecoderTools : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("qv_decoder_tools_" + std::to_string(getpid()));
         fs::create_directories(dir);
@@ -70,8 +70,9 @@ Bytes read_bytes(const std::string& path) {
 }
 
 void write_bytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // Pixel (x, y), counted from the top, as 0xRRGGBB.
@@ -118,7 +119,7 @@ TEST_F(DecoderTools, ExifOrientationTurnsThePictureUpright) {
         int x, y;
     };
     const Corner corners[4] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}};
-    const int shown[9][3] = {{}, {0, 1, 2}, {1, 0, 3}, {3, 2, 1}, {2, 3, 0},
+    const int shown[9][3] = {{},        {0, 1, 2}, {1, 0, 3}, {3, 2, 1}, {2, 3, 0},
                              {0, 2, 1}, {2, 0, 3}, {3, 1, 2}, {1, 3, 0}};
     for (int tag = 1; tag <= 8; ++tag) {
         SCOPED_TRACE(tag);
@@ -168,7 +169,8 @@ TEST_F(DecoderTools, HostileFilesAreRefusedInBoundedMemory) {
     run("cjpeg " + path("source.bmp") + " > " + path("base.jpg"));
     run("cjpeg -progressive " + path("source.bmp") + " > " + path("progressive.jpg"));
     run("convert " + path("source.bmp") + " -colorspace CMYK " + path("cmyk.jpg"));
-    const Bytes base = read_bytes(path("base.jpg")), progressive = read_bytes(path("progressive.jpg"));
+    const Bytes base = read_bytes(path("base.jpg")),
+                progressive = read_bytes(path("progressive.jpg"));
     ASSERT_NE(frame_size_at(base), 0u);
     ASSERT_NE(frame_size_at(progressive), 0u);
     Bytes extraneous = base;
@@ -189,8 +191,7 @@ TEST_F(DecoderTools, HostileFilesAreRefusedInBoundedMemory) {
         {"JPEG of width 0", with_size(base, 0, 23)},
         {"PNG of 100000 x 100000", png_file(ihdr(100000, 100000, 8, 2), {}, PngBytes(64, 0))},
         {"PNG of 26000 x 26000", png_file(ihdr(26000, 26000, 8, 0), {}, PngBytes(64, 0))},
-        {"Adam7 PNG of 26000 x 26000",
-         png_file(ihdr(26000, 26000, 8, 0, 1), {}, PngBytes(64, 0))},
+        {"Adam7 PNG of 26000 x 26000", png_file(ihdr(26000, 26000, 8, 0, 1), {}, PngBytes(64, 0))},
     };
     for (const auto& [what, bytes] : cases) {
         SCOPED_TRACE(what);

@@ -66,21 +66,32 @@ TEST(PictureFile, SmallPngsOfWhatTheSuiteLacks) {
          png_file(ihdr(2, 1, 16, 6), {},
                   {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x80, 0xFF,  // alpha 0x80
                    0xC8, 0x00, 0x0A, 0x00, 0x14, 0x00, 0x00, 0xFF}),   // alpha 0: white
-         2, 1, {136, 170, 204, 255, 255, 255}},
+         2,
+         1,
+         {136, 170, 204, 255, 255, 255}},
         {"palette with tRNS: entries beyond tRNS are opaque",
          png_file(ihdr(3, 1, 8, 3),
-                  {{"PLTE", {50, 60, 70, 10, 20, 30, 1, 2, 3}}, {"tRNS", {128, 255}}}, {0, 0, 1, 2}),
-         3, 1, {152, 157, 162, 10, 20, 30, 1, 2, 3}},
+                  {{"PLTE", {50, 60, 70, 10, 20, 30, 1, 2, 3}}, {"tRNS", {128, 255}}},
+                  {0, 0, 1, 2}),
+         3,
+         1,
+         {152, 157, 162, 10, 20, 30, 1, 2, 3}},
         {"colour management is ignored, a damaged profile too",
          png_file(ihdr(1, 2, 8, 2),
-                  {{"gAMA", {0, 0, 0x4E, 0x20}}, {"iCCP", {'x', 0, 0, 1, 2, 3}},
-                   {"sRGB", {0}}, {"cHRM", PngBytes(32, 0)}},
+                  {{"gAMA", {0, 0, 0x4E, 0x20}},
+                   {"iCCP", {'x', 0, 0, 1, 2, 3}},
+                   {"sRGB", {0}},
+                   {"cHRM", PngBytes(32, 0)}},
                   {0, 10, 20, 30, 0, 40, 50, 60}),
-         1, 2, {10, 20, 30, 40, 50, 60}},
+         1,
+         2,
+         {10, 20, 30, 40, 50, 60}},
         // Passes 2 and 3 are empty; 1 and 4 hold one pixel, 5 two in row 2, 6
         // one in rows 0 and 2, 7 the whole of row 1.
         {"Adam7, 3 x 3 grey",
-         png_file(ihdr(3, 3, 8, 0, 1), {}, {0, 1, 0, 2, 0, 3, 4, 0, 5, 0, 6, 0, 7, 8, 9}), 3, 3,
+         png_file(ihdr(3, 3, 8, 0, 1), {}, {0, 1, 0, 2, 0, 3, 4, 0, 5, 0, 6, 0, 7, 8, 9}),
+         3,
+         3,
          {1, 1, 1, 5, 5, 5, 2, 2, 2, 7, 7, 7, 8, 8, 8, 9, 9, 9, 3, 3, 3, 6, 6, 6, 4, 4, 4}},
     };
     for (const Case& c : cases) {
@@ -169,7 +180,8 @@ TEST(PictureFile, BitmapFilesLoadAsBefore) {
 std::vector<std::pair<std::string, PngBytes>> chunks_of(const PngBytes& png) {
     std::vector<std::pair<std::string, PngBytes>> chunks;
     for (size_t at = 8; at + 12 <= png.size();) {
-        const uint32_t n = uint32_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        const uint32_t n =
+            uint32_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
         if (n > png.size() - at - 12)
             break;
         chunks.push_back({std::string(png.begin() + at + 4, png.begin() + at + 8),

@@ -86,8 +86,7 @@ TEST(PngSuite, DecodedFilesEqualTheirExpectedPixelsAndDamagedOnesAreRefused) {
                     const uint8_t expected = over_white(want[c] >> shift, a);
                     if (row[3 * x + 2 - c] != expected && mismatches++ < 3)
                         ADD_FAILURE() << "pixel (" << x << ", " << y << ") channel " << c << " is "
-                                      << int(row[3 * x + 2 - c]) << ", expected "
-                                      << int(expected);
+                                      << int(row[3 * x + 2 - c]) << ", expected " << int(expected);
                 }
             }
         }
