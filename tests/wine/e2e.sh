@@ -6,7 +6,11 @@
 #     size, and what it shows equals the Linux build's reduced picture;
 #   - right click, "copy": the clipboard's image/bmp equals the Linux viewer's;
 #   - closing the window ends the program with status 0;
-#   - a missing file prints the failure line and ends with status 1.
+#   - a missing file prints the failure line and ends with status 1;
+#   - quantview.exe and quantreduce.exe read the sample as PNG with the same
+#     report as the Linux build, quantreduce.exe's picture equal to Linux's;
+#   - quantreduce.exe on the sample as JPEG: said whether its pixels (Wine's
+#     decoder) equal the Linux build's, which a failure does not hang on.
 # Expects DISPLAY with a window manager, the Wine environment of run_suite.sh,
 # and both builds (build/windows, build/default).
 #
@@ -86,7 +90,8 @@ for tool in xdotool xclip xwininfo xprop import compare convert; do
 done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY (tests/wine/run_suite.sh provides one)"
 exe=$win_build/app/quantview.exe
-[ -f "$exe" ] || fail "$exe is not built"
+reducer=$win_build/app/quantreduce.exe
+for f in "$exe" "$reducer"; do [ -f "$f" ] || fail "$f is not built"; done
 for program in quantview quantreduce; do
     [ -x "$linux_build/app/$program" ] || fail "$linux_build/app/$program is not built"
 done
@@ -97,8 +102,7 @@ QUANTVIEW_DISPLAY=headless "$linux_build/app/quantview" "$picture" >"$work/linux
     fail "the Linux viewer failed"
 "$linux_build/app/quantreduce" "$picture" "$work/reduced.bmp" >/dev/null ||
     fail "the Linux reducer failed"
-# Its bitmap file header leaves bfSize 0: ImageMagick reads it, complaining.
-convert "$work/reduced.bmp" "$work/reduced.png" 2>/dev/null || true
+convert "$work/reduced.bmp" "$work/reduced.png"
 [ -s "$work/reduced.png" ] || fail "ImageMagick could not read the reduced picture"
 
 "$linux_build/app/quantview" "$picture" >/dev/null 2>"$work/linux.err" &
@@ -159,5 +163,38 @@ status=0
 [ "$status" = 1 ] || fail "a missing file ended with status $status"
 [ "$(cat "$work/missing.raw")" = $'Cannot load input file : no-such-file.bmp\r' ] ||
     fail "a missing file printed '$(cat -A "$work/missing.raw")'"
+
+# ---------------------------------------------------------------------------
+step "PNG and JPEG: quantview.exe and quantreduce.exe against the Linux build"
+# Without the program's own millisecond figure and line ends.
+report_of() { sed 's/\r$//; s/\[[0-9]*msec\]/[msec]/' "$1"; }
+convert "$picture" "$work/sample.png"
+cjpeg -quality 90 "$picture" >"$work/sample.jpg"
+for kind in png jpg; do
+    "$linux_build/app/quantreduce" "$work/sample.$kind" "$work/linux_$kind.bmp" >"$work/linux_$kind.out" ||
+        fail "the Linux reducer failed on the $kind file"
+    status=0
+    "$qv_wine" "$reducer" "$work/sample.$kind" "$work/wine_$kind.bmp" >"$work/wine_$kind.out" 2>"$work/wine_$kind.err" ||
+        status=$?
+    [ "$status" = 0 ] || fail "quantreduce.exe ended with status $status on the $kind file: $(cat "$work/wine_$kind.out" "$work/wine_$kind.err")"
+done
+diff <(report_of "$work/linux_png.out") <(report_of "$work/wine_png.out") >"$work/png_report.diff" ||
+    fail "quantreduce.exe's report on the PNG differs from the Linux build's: $(head -5 "$work/png_report.diff")"
+cmp -s "$work/linux_png.bmp" "$work/wine_png.bmp" || fail "quantreduce.exe's picture from the PNG differs from Linux's"
+if cmp -s "$work/linux_jpg.bmp" "$work/wine_jpg.bmp"; then
+    echo "$suite: JPEG: quantreduce.exe's picture equals the Linux build's"
+else
+    echo "$suite: JPEG: quantreduce.exe's picture differs from the Linux build's (Wine's JPEG decoder), $(pixels_differing "$work/linux_jpg.bmp" "$work/wine_jpg.bmp") pixels"
+fi
+
+"$qv_wine" "$exe" "$work/sample.png" >"$work/wine_view_png.raw" 2>/dev/null &
+wine_pid=$!
+pids+=($wine_pid)
+wid=$(window_named 'quantview\.exe$' 30)
+xdotool windowactivate --sync "$wid" key alt+F4
+wait_exit "$wine_pid" "quantview.exe on the PNG"
+[ "$status" = 0 ] || fail "quantview.exe on the PNG ended with status $status"
+diff <(report_of "$work/linux.out") <(report_of "$work/wine_view_png.raw") >"$work/view_png.diff" ||
+    fail "quantview.exe's report on the PNG differs from the Linux viewer's on the bitmap: $(head -5 "$work/view_png.diff")"
 
 step "all passed"

@@ -1,0 +1,37 @@
+# quantreduce on the sample as PNG and as JPEG gives the report and the
+# picture it gives on the same pixels as a bitmap file: the PNG against the
+# sample itself, the JPEG against djpeg's bitmap of it. PROGRAM is quantreduce,
+# PICTURE the sample, WORK a scratch folder.
+file(MAKE_DIRECTORY ${WORK})
+function(reduce input output report)
+  execute_process(COMMAND ${PROGRAM} ${input} ${output} RESULT_VARIABLE status OUTPUT_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "quantreduce ${input}: status '${status}', stdout '${out}'")
+  endif()
+  string(REGEX REPLACE "\\[[0-9]+msec\\]" "[msec]" out "${out}")
+  set(${report} "${out}" PARENT_SCOPE)
+endfunction()
+function(tool)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${ARGN}: status '${status}'")
+  endif()
+endfunction()
+
+tool(convert ${PICTURE} ${WORK}/sample.png)
+tool(sh -c "cjpeg -quality 90 '${PICTURE}' > '${WORK}/sample.jpg' && djpeg -bmp '${WORK}/sample.jpg' > '${WORK}/sample_jpg.bmp'")
+foreach(pair "${PICTURE};${WORK}/sample.png" "${WORK}/sample_jpg.bmp;${WORK}/sample.jpg")
+  list(GET pair 0 bitmap)
+  list(GET pair 1 other)
+  reduce(${bitmap} ${WORK}/from_bitmap.bmp expected)
+  reduce(${other} ${WORK}/from_other.bmp got)
+  if(NOT got STREQUAL expected)
+    message(FATAL_ERROR "the report on ${other} differs from that on ${bitmap}:\n${got}\n---\n${expected}")
+  endif()
+  # The rows, after the headers (the resolution is the bitmap file's alone).
+  file(READ ${WORK}/from_bitmap.bmp expected_rows OFFSET 54 HEX)
+  file(READ ${WORK}/from_other.bmp rows OFFSET 54 HEX)
+  if(NOT rows STREQUAL expected_rows)
+    message(FATAL_ERROR "the picture reduced from ${other} differs from that from ${bitmap}")
+  endif()
+endforeach()
