@@ -48,18 +48,85 @@ bool make_factory(Com<IWICImagingFactory>& factory) {
                                       reinterpret_cast<void**>(factory.put())));
 }
 
-bool is_sixteen_bit(const WICPixelFormatGUID& f) {
-    return IsEqualGUID(f, GUID_WICPixelFormat16bppGray) ||
-           IsEqualGUID(f, GUID_WICPixelFormat48bppRGB) ||
-           IsEqualGUID(f, GUID_WICPixelFormat48bppBGR) ||
-           IsEqualGUID(f, GUID_WICPixelFormat64bppRGBA) ||
-           IsEqualGUID(f, GUID_WICPixelFormat64bppBGRA);
+// The decoder reads what it needs and may pass over damage that the other
+// platforms' decoder refuses: every chunk's CRC, IHDR first, IEND last.
+uint32_t crc32_of(const uint8_t* data, size_t n) {
+    static uint32_t table[256];
+    if (table[1] == 0)
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[i] = c;
+        }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
 }
 
-// Decodes the first frame of a `container` file. The frame is converted to
-// RGBA, 16 bits a sample for 16-bit sources (whose high bytes are kept) and 8
-// otherwise, and copied out in bands of rows, so that memory grows with the
-// rows; alpha goes over white.
+uint32_t be32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+bool png_chunks_sound(const uint8_t* file, size_t size) {
+    dib_layout::ByteReader r(file, size);
+    if (!r.skip(8))  // the signature, checked by the caller
+        return false;
+    for (bool first = true;; first = false) {
+        const uint8_t *head, *body, *crc;
+        if (!r.take(8, head))
+            return false;
+        const uint32_t length = be32(head);
+        if (!r.take(length, body) || !r.take(4, crc))
+            return false;
+        if (crc32_of(head + 4, size_t{4} + length) != be32(crc))
+            return false;
+        if (first != (std::memcmp(head + 4, "IHDR", 4) == 0))
+            return false;
+        if (std::memcmp(head + 4, "IEND", 4) == 0)
+            return true;
+    }
+}
+
+// The samples of formats with 16 bits a sample, which are read as they are
+// and cut to their high bytes here (red, green, blue, alpha offsets; -1 for
+// none; grey has one sample for all three).
+struct WideFormat {
+    const GUID* format;
+    int samples;
+    int red, green, blue, alpha;
+};
+const WideFormat wide_formats[] = {
+    {&GUID_WICPixelFormat16bppGray, 1, 0, 0, 0, -1}, {&GUID_WICPixelFormat48bppRGB, 3, 0, 1, 2, -1},
+    {&GUID_WICPixelFormat48bppBGR, 3, 2, 1, 0, -1},  {&GUID_WICPixelFormat64bppRGBA, 4, 0, 1, 2, 3},
+    {&GUID_WICPixelFormat64bppBGRA, 4, 2, 1, 0, 3},
+};
+
+const WideFormat* wide_format(const WICPixelFormatGUID& f) {
+    for (const WideFormat& w : wide_formats)
+        if (IsEqualGUID(f, *w.format))
+            return &w;
+    return nullptr;
+}
+
+// Palette formats: bits a pixel, 0 for others.
+int index_bits(const WICPixelFormatGUID& f) {
+    if (IsEqualGUID(f, GUID_WICPixelFormat1bppIndexed))
+        return 1;
+    if (IsEqualGUID(f, GUID_WICPixelFormat2bppIndexed))
+        return 2;
+    if (IsEqualGUID(f, GUID_WICPixelFormat4bppIndexed))
+        return 4;
+    if (IsEqualGUID(f, GUID_WICPixelFormat8bppIndexed))
+        return 8;
+    return 0;
+}
+
+// Decodes the first frame of a `container` file, copied out in bands of rows
+// so that memory grows with the rows. Palette pixels are looked up here (an
+// index beyond the palette is damage), 16-bit samples cut to their high byte
+// here, everything else converted to 8-bit RGBA by WIC; alpha goes over white.
 bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPicture& picture) {
     if (size > UINT32_MAX)
         return false;
@@ -82,16 +149,37 @@ bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPict
     if (IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) ||
         IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK))
         return false;
-    const bool wide = is_sixteen_bit(format);
-    Com<IWICFormatConverter> converter;
-    if (FAILED(factory->CreateFormatConverter(converter.put())) ||
-        FAILED(converter->Initialize(
-            frame.p, wide ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppRGBA,
-            WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)))
-        return false;
 
-    const size_t sample = wide ? 2 : 1;
-    const size_t stride = 4 * sample * width;
+    const WideFormat* wide = wide_format(format);
+    const int bits = index_bits(format);
+    uint8_t palette[256][4] = {};  // red, green, blue, alpha
+    UINT palette_size = 0;
+    IWICBitmapSource* source = frame.p;
+    Com<IWICFormatConverter> converter;
+    size_t stride;
+    if (bits != 0) {
+        Com<IWICPalette> table;
+        WICColor colors[256];
+        if (FAILED(factory->CreatePalette(table.put())) || FAILED(frame->CopyPalette(table.p)) ||
+            FAILED(table->GetColors(256, colors, &palette_size)))
+            return false;
+        for (UINT i = 0; i < palette_size; ++i)
+            for (int c = 0; c < 4; ++c)
+                palette[i][c] = static_cast<uint8_t>(colors[i] >> (c == 3 ? 24 : 16 - 8 * c));
+        stride = (size_t{width} * bits + 7) / 8;
+    } else if (wide != nullptr) {
+        stride = size_t{2} * wide->samples * width;
+    } else {
+        if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+            FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppRGBA,
+                                         WICBitmapDitherTypeNone, nullptr, 0.0,
+                                         WICBitmapPaletteTypeCustom)))
+            return false;
+        source = converter.p;
+        stride = size_t{4} * width;
+    }
+    stride = (stride + 3) / 4 * 4;
+
     constexpr UINT band_rows = 64;
     std::vector<uint8_t> band(stride * (height < band_rows ? height : band_rows));
     picture.width = static_cast<int32_t>(width);
@@ -101,17 +189,36 @@ bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPict
         const UINT rows = height - y < band_rows ? height - y : band_rows;
         const WICRect rect = {0, static_cast<INT>(y), static_cast<INT>(width),
                               static_cast<INT>(rows)};
-        if (FAILED(converter->CopyPixels(&rect, static_cast<UINT>(stride),
-                                         static_cast<UINT>(stride * rows), band.data())))
+        if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride),
+                                      static_cast<UINT>(stride * rows), band.data())))
             return false;
         const size_t at = picture.rgb.size();
         picture.rgb.resize(at + size_t{3} * width * rows);
         uint8_t* out = picture.rgb.data() + at;
-        // 16-bit samples are little-endian: the high byte is the second.
-        const uint8_t* in = band.data() + (sample - 1);
-        for (size_t i = 0; i < size_t{width} * rows; ++i, in += 4 * sample, out += 3)
-            for (int c = 0; c < 3; ++c)
-                out[c] = over_white(in[c * sample], in[3 * sample]);
+        for (UINT r = 0; r < rows; ++r) {
+            const uint8_t* row = band.data() + r * stride;
+            for (UINT x = 0; x < width; ++x, out += 3) {
+                if (bits != 0) {
+                    const unsigned shift = 8 - bits - (x * bits) % 8;
+                    const unsigned index = (row[x * bits / 8] >> shift) & ((1u << bits) - 1);
+                    if (index >= palette_size)
+                        return false;
+                    for (int c = 0; c < 3; ++c)
+                        out[c] = over_white(palette[index][c], palette[index][3]);
+                } else if (wide != nullptr) {
+                    // Little-endian samples: the high byte is the second.
+                    const uint8_t* p = row + size_t{2} * wide->samples * x + 1;
+                    const unsigned a = wide->alpha < 0 ? 255 : p[2 * wide->alpha];
+                    out[0] = over_white(p[2 * wide->red], a);
+                    out[1] = over_white(p[2 * wide->green], a);
+                    out[2] = over_white(p[2 * wide->blue], a);
+                } else {
+                    const uint8_t* p = row + size_t{4} * x;
+                    for (int c = 0; c < 3; ++c)
+                        out[c] = over_white(p[c], p[3]);
+                }
+            }
+        }
     }
     return true;
 }
@@ -120,7 +227,7 @@ bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPict
 
 bool decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
     try {
-        return decode(GUID_ContainerFormatPng, file, size, picture);
+        return png_chunks_sound(file, size) && decode(GUID_ContainerFormatPng, file, size, picture);
     } catch (const std::bad_alloc&) {
         return false;
     }
