@@ -19,8 +19,7 @@ suite="gtk e2e"
 source tests/e2e/lib.sh
 
 # Says how two pictures differ; nothing when their pixels are equal. Both are
-# compared as 8-bit RGB (ImageMagick only warns about the viewer's bitmap files,
-# whose header leaves the file size 0).
+# compared as 8-bit RGB.
 picture_difference() {
     local a b n
     a=$(identify -format '%wx%h' "$1" 2>/dev/null || true)
@@ -306,5 +305,25 @@ QUANTVIEW_DISPLAY=headless timeout 60 "$viewer" "$photo" >"$work/forced.out" 2>"
 [ "$status" = 0 ] || fail "QUANTVIEW_DISPLAY=headless viewer ended with status $status"
 [ "$(report "$work/forced.out")" = "$(report "$work/reduce.out")" ] ||
     fail "QUANTVIEW_DISPLAY=headless viewer report differs from quantreduce's"
+
+# ---------------------------------------------------------------------------
+step "viewer: the sample photograph as PNG, shown 1:1"
+convert "$photo" "$work/photo.png"
+"$viewer" "$work/photo.png" >"$work/png.out" 2>"$work/png.err" &
+viewer_pid=$!
+pids+=($viewer_pid)
+vid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" 2>/dev/null | head -1) || true
+[ -n "$vid" ] || fail "no viewer window for the PNG within 30 s: $(cat "$work/png.err")"
+sleep 0.3
+client_geometry "$vid"
+[ "$CW"x"$CH" = 512x512 ] || fail "viewer client area for the PNG is ${CW}x$CH, expected 512x512"
+import -window "$vid" "$work/viewer_png.png"
+diff=$(picture_difference "$work/viewer_png.png" "$work/reduced.bmp")
+[ -z "$diff" ] || fail "viewer of the PNG differs from the picture reduced from the bitmap: $diff"
+xdotool windowactivate --sync "$vid" key alt+F4
+wait_exit "$viewer_pid" "viewer of the PNG"
+[ "$status" = 0 ] || fail "viewer of the PNG ended with status $status: $(cat "$work/png.err")"
+[ "$(report "$work/png.out")" = "$(report "$work/reduce.out")" ] ||
+    fail "viewer report on the PNG differs from quantreduce's on the bitmap"
 
 step "all passed"
