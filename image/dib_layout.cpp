@@ -15,6 +15,13 @@ bool ByteReader::take(size_t n, const uint8_t*& bytes) {
     return true;
 }
 
+bool ByteReader::peek(size_t n, const uint8_t*& bytes) const {
+    if (n > left_)
+        return false;
+    bytes = at_;
+    return true;
+}
+
 bool ByteReader::skip(size_t n) {
     const uint8_t* ignored;
     return take(n, ignored);

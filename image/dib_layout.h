@@ -26,6 +26,8 @@ public:
     size_t left() const { return left_; }
     // `bytes` points at the next `n` bytes, which are then passed.
     bool take(size_t n, const uint8_t*& bytes);
+    // The same without passing them.
+    bool peek(size_t n, const uint8_t*& bytes) const;
     bool skip(size_t n);
     bool u16(uint16_t& v);
     bool u32(uint32_t& v);

@@ -6,6 +6,7 @@
 
 #include "image/bitmap_file.h"
 #include "image/dib_layout.h"
+#include "image/jpeg_markers.h"
 #include "image/orientation.h"
 #include "image/picture_codec.h"
 #include "image/stream_bytes.h"
@@ -62,7 +63,10 @@ bool load_picture(dib24& image, FILE* stream) {
                     return false;
                 break;
             case PictureKind::jpeg:
-                if (!decode_jpeg(file.data(), file.size(), picture))
+                // Not every platform's decoder tells of data it had to make
+                // up: a file cut short or with stray bytes is refused here.
+                if (!jpeg_markers_sound(file.data(), file.size()) ||
+                    !decode_jpeg(file.data(), file.size(), picture))
                     return false;
                 apply_orientation(picture, jpeg_orientation(file.data(), file.size()));
                 break;

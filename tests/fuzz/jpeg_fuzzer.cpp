@@ -1,14 +1,16 @@
-// Fuzz target: any byte string handed to the JPEG decoder and the Exif
-// orientation reader. A picture that decodes must be one the store can hold,
+// Fuzz target: any byte string handed to the JPEG decoder, the marker check
+// and the Exif orientation reader. A picture that decodes must be one the store can hold,
 // with all its pixels there, before and after it is turned upright.
 #include <cstdint>
 #include <cstdlib>
 
 #include "image/dib_layout.h"
+#include "image/jpeg_markers.h"
 #include "image/orientation.h"
 #include "image/picture_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    jpeg_markers_sound(data, size);  // must stay within the bytes, whatever it says
     const int tag = jpeg_orientation(data, size);
     if (tag < 1 || tag > 8)
         std::abort();

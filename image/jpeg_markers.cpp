@@ -1,0 +1,133 @@
+#include "image/jpeg_markers.h"
+
+#include <cstring>
+
+#include "image/dib_layout.h"
+
+namespace {
+
+struct Segment {
+    uint8_t code = 0;
+    const uint8_t* body = nullptr;  // after the length field
+    size_t length = 0;
+};
+
+// The marker at the reader's place (fill bytes before its code passed) and,
+// for the codes that have one, its body. False when there is no marker there
+// or its segment is cut short.
+bool next_segment(dib_layout::ByteReader& r, Segment& s) {
+    const uint8_t* b;
+    if (!r.take(1, b) || b[0] != 0xFF)
+        return false;
+    do {
+        if (!r.take(1, b))
+            return false;
+    } while (b[0] == 0xFF);
+    s = Segment{b[0]};
+    // Start and end of image, restart markers and TEM stand alone; FF 00 is
+    // a stuffed byte of scan data, not a marker.
+    if (s.code == 0xD8 || s.code == 0xD9 || s.code == 0x01 || (s.code >= 0xD0 && s.code <= 0xD7))
+        return true;
+    const uint8_t* length;
+    if (s.code == 0x00 || !r.take(2, length))
+        return false;
+    s.length = size_t{length[0]} << 8 | length[1];
+    if (s.length < 2)
+        return false;
+    s.length -= 2;
+    return r.take(s.length, s.body);
+}
+
+// Passes the entropy-coded data after a start of scan, up to the next marker
+// other than a restart marker; FF 00 is a stuffed FF.
+bool skip_scan_data(dib_layout::ByteReader& r) {
+    for (;;) {
+        const uint8_t* rest;
+        r.peek(r.left(), rest);
+        const void* ff = std::memchr(rest, 0xFF, r.left());
+        if (ff == nullptr)
+            return false;
+        r.skip(static_cast<size_t>(static_cast<const uint8_t*>(ff) - rest));
+        const uint8_t* pair;
+        if (!r.peek(2, pair))
+            return false;
+        if (pair[1] != 0x00 && !(pair[1] >= 0xD0 && pair[1] <= 0xD7))
+            return true;
+        r.skip(2);
+    }
+}
+
+// Exif data is a TIFF structure in either byte order ("II" little-endian,
+// "MM" big-endian); offsets count from the TIFF header.
+struct Tiff {
+    const uint8_t* data;
+    size_t size;
+    bool big_endian;
+
+    bool u16(size_t at, uint16_t& v) const {
+        if (at > size || size - at < 2)
+            return false;
+        v = big_endian ? uint16_t(data[at] << 8 | data[at + 1]) : dib_layout::read_u16(data + at);
+        return true;
+    }
+    bool u32(size_t at, uint32_t& v) const {
+        uint16_t a, b;
+        if (!u16(at, a) || !u16(at + 2, b))
+            return false;
+        v = big_endian ? uint32_t{a} << 16 | b : uint32_t{b} << 16 | a;
+        return true;
+    }
+};
+
+// The orientation entry (tag 0x0112, one SHORT) of the first image directory.
+int orientation_in_tiff(const uint8_t* data, size_t size) {
+    if (size < 8 || (std::memcmp(data, "II", 2) != 0 && std::memcmp(data, "MM", 2) != 0))
+        return 1;
+    const Tiff tiff{data, size, data[0] == 'M'};
+    uint16_t magic, entries;
+    uint32_t directory;
+    if (!tiff.u16(2, magic) || magic != 42 || !tiff.u32(4, directory) ||
+        !tiff.u16(directory, entries))
+        return 1;
+    for (uint32_t i = 0; i < entries; ++i) {
+        const size_t entry = size_t{directory} + 2 + 12 * size_t{i};
+        uint16_t tag, type, value;
+        uint32_t count;
+        if (!tiff.u16(entry, tag) || !tiff.u16(entry + 2, type) || !tiff.u32(entry + 4, count) ||
+            !tiff.u16(entry + 8, value))
+            return 1;
+        if (tag == 0x0112)
+            return type == 3 && count == 1 && value >= 1 && value <= 8 ? value : 1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+bool jpeg_markers_sound(const uint8_t* file, size_t size) {
+    dib_layout::ByteReader r(file, size);
+    Segment s;
+    if (!next_segment(r, s) || s.code != 0xD8)
+        return false;
+    for (;;) {
+        if (!next_segment(r, s))
+            return false;
+        if (s.code == 0xD9)
+            return true;
+        if (s.code == 0xDA && !skip_scan_data(r))
+            return false;
+    }
+}
+
+int jpeg_orientation(const uint8_t* file, size_t size) {
+    dib_layout::ByteReader r(file, size);
+    Segment s;
+    if (!next_segment(r, s) || s.code != 0xD8)
+        return 1;
+    // The markers before the first scan; APP1 holding "Exif\0\0" and a TIFF
+    // structure.
+    while (next_segment(r, s) && s.code != 0xDA && s.code != 0xD9)
+        if (s.code == 0xE1 && s.length >= 6 && std::memcmp(s.body, "Exif\0\0", 6) == 0)
+            return orientation_in_tiff(s.body + 6, s.length - 6);
+    return 1;
+}
