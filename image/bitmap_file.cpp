@@ -2,16 +2,16 @@
 // writing the store as a 24-bit file.
 #include "image/bitmap_file.h"
 
-#include <cstring>
 #include <new>
 
 #include "image/dib_layout.h"
+#include "image/packed_dib.h"
 #include "image/stream_bytes.h"
 
 using dib_layout::file_header_bytes;
 using dib_layout::info_header_bytes;
 
-bool load_bitmap_file(dib24& image, std::vector<uint8_t>& file) {
+bool load_bitmap_file(dib24& image, const std::vector<uint8_t>& file) {
     uint32_t off_bits;
     if (!dib_layout::read_file_header(file.data(), file.size(), off_bits))
         return false;
@@ -29,30 +29,15 @@ bool load_bitmap_file(dib24& image, std::vector<uint8_t>& file) {
         return false;
     if (static_cast<uint64_t>(rows.data_bytes) > file.size() - off_bits)
         return false;
-    uint8_t* data = file.data() + off_bits;
+    const uint8_t* data = file.data() + off_bits;
     const uint8_t* table = file.data() + file_header_bytes + dib.table_at;
     if (!dib_layout::indices_below(rows, data, dib.colors))
         return false;
-    if (rows.top_down)
-        dib_layout::flip_rows(data, rows);
 
     image.create(rows.width, rows.count, dib_layout::dpi_from_pixels_per_metre(h.biXPelsPerMeter));
     if (image.bits == nullptr)
         return false;
-    switch (h.biBitCount) {
-        case 1:
-            image.expand_1bit(table, data);
-            break;
-        case 4:
-            image.expand_4bit(table, data);
-            break;
-        case 8:
-            image.expand_8bit(table, data);
-            break;
-        default:
-            std::memcpy(image.bits, data, static_cast<size_t>(rows.data_bytes));
-            break;
-    }
+    fill_store(image, rows, table, nullptr, data);
     return true;
 }
 

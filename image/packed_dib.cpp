@@ -15,10 +15,10 @@ using dib_layout::info_header_bytes;
 // The longest info header there is (BITMAPV5HEADER).
 constexpr uint32_t max_info_header_bytes = 124;
 
-// Fills the new store from source rows laid out as `rows` says, then puts
-// top-down rows the right way up.
-void convert(dib24& image, const dib_layout::Rows& rows, const uint8_t* table,
-             const uint32_t* masks, const uint8_t* data) {
+}  // namespace
+
+void fill_store(dib24& image, const dib_layout::Rows& rows, const uint8_t* table,
+                const uint32_t* masks, const uint8_t* data) {
     switch (rows.bit_count) {
         case 1:
             image.expand_1bit(table, data);
@@ -46,8 +46,6 @@ void convert(dib24& image, const dib_layout::Rows& rows, const uint8_t* table,
     }
 }
 
-}  // namespace
-
 bool load_packed_dib(dib24& image, const uint8_t* block, size_t size) {
     dib_layout::PackedDib dib;
     if (!dib_layout::read_packed(block, size, dib))
@@ -65,7 +63,7 @@ bool load_packed_dib(dib24& image, const uint8_t* block, size_t size) {
     image.create(rows.width, rows.count, dib_layout::dpi_from_pixels_per_metre(h.biXPelsPerMeter));
     if (image.bits == nullptr)
         return false;
-    convert(image, rows, block + dib.table_at, dib.has_masks ? dib.masks : nullptr, data);
+    fill_store(image, rows, block + dib.table_at, dib.has_masks ? dib.masks : nullptr, data);
     return true;
 }
 
@@ -128,7 +126,7 @@ bool dib24::load_dib(const BITMAPINFO* info_block, const void* pixels) {
         create(rows.width, rows.count, dib_layout::dpi_from_pixels_per_metre(h.biXPelsPerMeter));
         if (bits == nullptr)
             return false;
-        convert(*this, rows, table.data(), nullptr, data);
+        fill_store(*this, rows, table.data(), nullptr, data);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "image/dib24.h"
+#include "image/dib_layout.h"
 
 // Loads the packed DIB of `size` bytes at `block` into `image`; every read
 // stays inside the block. False, with the image unchanged, for a format the
@@ -13,3 +14,9 @@
 // header, colour table, masks and rows, or a colour index beyond the table.
 // False too when `create` could not make a store (the image is then empty).
 bool load_packed_dib(dib24& image, const uint8_t* block, size_t size);
+
+// Fills the new store of `image` from source rows laid out as `rows` says
+// (palette indices into `table`, 24-bit rows, 32-bit rows with `masks` or
+// without), then puts top-down rows the right way up.
+void fill_store(dib24& image, const dib_layout::Rows& rows, const uint8_t* table,
+                const uint32_t* masks, const uint8_t* data);
