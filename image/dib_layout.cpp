@@ -200,14 +200,16 @@ bool read_packed(const uint8_t* block, size_t size, PackedDib& dib) {
     if (!r.skip(h.biSize - info_header_bytes))
         return false;
     if (h.biCompression == BI_BITFIELDS) {
-        // A 40-byte header is followed by the masks; longer ones hold them.
+        // The masks follow a 40-byte header; headers of 52 bytes and more
+        // hold them (what lies beyond a shorter one is the masks' end).
+        constexpr size_t masks_end = info_header_bytes + sizeof dib.masks;
         ByteReader masks(block + info_header_bytes, size - info_header_bytes);
         for (uint32_t& m : dib.masks)
             if (!masks.u32(m))
                 return false;
         dib.has_masks = true;
-        if (h.biSize == info_header_bytes)
-            r.skip(sizeof dib.masks);
+        if (h.biSize < masks_end)
+            r.skip(masks_end - h.biSize);
     }
     dib.table_at = size - r.left();
     if (h.biBitCount <= 8) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace {
 
 TEST(DibLayout, ResolutionBetweenDotsPerInchAndPixelsPerMetre) {
@@ -53,6 +57,95 @@ TEST(DibLayout, StoreSizeLimit) {
     EXPECT_FALSE(dib_layout::rows_of(h, rows));
     h.biHeight = -32768;
     EXPECT_FALSE(dib_layout::rows_of(h, rows));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DibLayout, PartsOfPackedBitmaps) {
+    struct Case {
+        const char* what;
+        uint32_t header_size;
+        uint16_t bits;
+        uint32_t compression, colors_used;
+        size_t block;  // bytes in the block
+        bool ok;
+        size_t table_at, pixels_at;
+    };
+    const Case cases[] = {
+        {"24 bits", 40, 24, BI_RGB, 0, 40, true, 40, 40},
+        {"8 bits, full table", 40, 8, BI_RGB, 0, 40 + 1024, true, 40, 1064},
+        {"8 bits, table cut short", 40, 8, BI_RGB, 0, 40 + 1023, false, 0, 0},
+        {"4 bits, 3 colours, 108-byte header", 108, 4, BI_RGB, 3, 120, true, 108, 120},
+        {"1 bit, 124-byte header", 124, 1, BI_RGB, 0, 132, true, 124, 132},
+        {"300 colours at 8 bits", 40, 8, BI_RGB, 300, 1240, true, 40, 1240},
+        {"masks after a 40-byte header", 40, 32, BI_BITFIELDS, 0, 52, true, 52, 52},
+        {"masks cut short", 40, 32, BI_BITFIELDS, 0, 51, false, 0, 0},
+        {"masks across a 44-byte header", 44, 32, BI_BITFIELDS, 0, 52, true, 52, 52},
+        {"masks inside a 56-byte header", 56, 16, BI_BITFIELDS, 0, 56, true, 56, 56},
+        {"header longer than the block", 108, 24, BI_RGB, 0, 100, false, 0, 0},
+        {"header shorter than 40 bytes", 12, 24, BI_RGB, 0, 40, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> block(std::max<size_t>(c.block, 40), 0);
+        BITMAPINFOHEADER h{};
+        h.biSize = c.header_size;
+        h.biWidth = 3;
+        h.biHeight = -2;
+        h.biBitCount = c.bits;
+        h.biCompression = c.compression;
+        h.biClrUsed = c.colors_used;
+        dib_layout::write_info_header(h, block.data());
+        for (size_t i = 0; i < 3 && 40 + 4 * i + 4 <= block.size(); ++i)
+            dib_layout::write_u32(0xFFu << (8 * i), block.data() + 40 + 4 * i);
+        block.resize(c.block);
+        dib_layout::PackedDib dib;
+        ASSERT_EQ(dib_layout::read_packed(block.data(), block.size(), dib), c.ok) << c.what;
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(dib.table_at, c.table_at) << c.what;
+        EXPECT_EQ(dib.pixels_at, c.pixels_at) << c.what;
+        EXPECT_EQ(dib.has_masks, c.compression == BI_BITFIELDS) << c.what;
+        if (dib.has_masks) {
+            EXPECT_EQ(dib.masks[2], 0xFF0000u) << c.what;
+        }
+    }
+    // Pictures the store cannot hold are refused from the header.
+    std::vector<uint8_t> block(40, 0);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biBitCount = 24;
+    dib_layout::PackedDib dib;
+    for (auto [w, ht] : {std::pair{0, 1}, {1, 0}, {-1, 1}, {1 << 30, 1}, {30000, 30000}}) {
+        h.biWidth = w;
+        h.biHeight = ht;
+        dib_layout::write_info_header(h, block.data());
+        EXPECT_FALSE(dib_layout::read_packed(block.data(), block.size(), dib)) << w << " x " << ht;
+    }
+}
+
+TEST(DibLayout, WhoAcceptsWhichFormat) {
+    struct Case {
+        uint32_t compression;
+        uint16_t bits;
+        bool files, memory, pixbufs;
+    };
+    const Case cases[] = {
+        {BI_RGB, 1, true, true, false},         {BI_RGB, 4, true, true, false},
+        {BI_RGB, 8, true, true, false},         {BI_RGB, 24, true, true, true},
+        {BI_RGB, 32, false, true, true},        {BI_BITFIELDS, 32, false, true, false},
+        {BI_RGB, 16, false, false, false},      {BI_BITFIELDS, 16, false, false, false},
+        {1 /* RLE8 */, 8, false, false, false}, {BI_RGB, 0, false, false, false},
+    };
+    for (const Case& c : cases) {
+        BITMAPINFOHEADER h{};
+        h.biCompression = c.compression;
+        h.biBitCount = c.bits;
+        EXPECT_EQ(dib_layout::accepted(h, dib_layout::bitmap_files), c.files) << c.bits;
+        EXPECT_EQ(dib_layout::accepted(h, dib_layout::memory_blocks), c.memory) << c.bits;
+        EXPECT_EQ(dib_layout::accepted(h, dib_layout::pixbufs), c.pixbufs) << c.bits;
+    }
 }
 
 }  // namespace
