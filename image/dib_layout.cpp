@@ -53,12 +53,9 @@ struct Format {
 
 // Every format some reader takes, and which readers take it.
 constexpr Format formats[] = {
-    {BI_RGB, 1, bitmap_files | memory_blocks},
-    {BI_RGB, 4, bitmap_files | memory_blocks},
-    {BI_RGB, 8, bitmap_files | memory_blocks},
-    {BI_RGB, 24, bitmap_files | memory_blocks | pixbufs},
-    {BI_RGB, 32, memory_blocks | pixbufs},
-    {BI_BITFIELDS, 32, memory_blocks},
+    {BI_RGB, 1, bitmap_files | memory_blocks}, {BI_RGB, 4, bitmap_files | memory_blocks},
+    {BI_RGB, 8, bitmap_files | memory_blocks}, {BI_RGB, 24, bitmap_files | memory_blocks | pixbufs},
+    {BI_RGB, 32, memory_blocks | pixbufs},     {BI_BITFIELDS, 32, memory_blocks},
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ inline constexpr size_t info_header_bytes = 40;  // BITMAPINFOHEADER
 // Reads a block of known length from the front; a read that would pass its
 // end fails and leaves the reader where it was.
 class ByteReader {
-public:
+  public:
     ByteReader(const uint8_t* data, size_t size) : at_(data), left_(data == nullptr ? 0 : size) {}
     size_t left() const { return left_; }
     // `bytes` points at the next `n` bytes, which are then passed.
@@ -32,7 +32,7 @@ public:
     bool u16(uint16_t& v);
     bool u32(uint32_t& v);
 
-private:
+  private:
     const uint8_t* at_;
     size_t left_;
 };
@@ -77,12 +77,12 @@ BITMAPINFOHEADER info_header_24(int32_t width, int32_t height, int32_t pixels_pe
 // What a header says about its pixel rows, once it has passed the checks.
 struct Rows {
     int32_t width = 0;
-    int32_t count = 0;        // rows, positive
-    bool top_down = false;    // negative biHeight: first row is the top one
-    int bit_count = 0;        // 1, 4, 8, 24 or 32
-    int64_t row_bytes = 0;    // source bytes per row, padded to 4 (32 bits: 4 x width)
-    int64_t data_bytes = 0;   // row_bytes x count
-    uint32_t colors = 0;      // colour-table entries for 1, 4, 8 bits; 0 otherwise
+    int32_t count = 0;       // rows, positive
+    bool top_down = false;   // negative biHeight: first row is the top one
+    int bit_count = 0;       // 1, 4, 8, 24 or 32
+    int64_t row_bytes = 0;   // source bytes per row, padded to 4 (32 bits: 4 x width)
+    int64_t data_bytes = 0;  // row_bytes x count
+    uint32_t colors = 0;     // colour-table entries for 1, 4, 8 bits; 0 otherwise
 };
 
 // True when a picture of `width` x `height` pixels has a 24-bit store of at
