@@ -125,27 +125,4 @@ TEST(DibLayout, PartsOfPackedBitmaps) {
     }
 }
 
-TEST(DibLayout, WhoAcceptsWhichFormat) {
-    struct Case {
-        uint32_t compression;
-        uint16_t bits;
-        bool files, memory, pixbufs;
-    };
-    const Case cases[] = {
-        {BI_RGB, 1, true, true, false},         {BI_RGB, 4, true, true, false},
-        {BI_RGB, 8, true, true, false},         {BI_RGB, 24, true, true, true},
-        {BI_RGB, 32, false, true, true},        {BI_BITFIELDS, 32, false, true, false},
-        {BI_RGB, 16, false, false, false},      {BI_BITFIELDS, 16, false, false, false},
-        {1 /* RLE8 */, 8, false, false, false}, {BI_RGB, 0, false, false, false},
-    };
-    for (const Case& c : cases) {
-        BITMAPINFOHEADER h{};
-        h.biCompression = c.compression;
-        h.biBitCount = c.bits;
-        EXPECT_EQ(dib_layout::accepted(h, dib_layout::bitmap_files), c.files) << c.bits;
-        EXPECT_EQ(dib_layout::accepted(h, dib_layout::memory_blocks), c.memory) << c.bits;
-        EXPECT_EQ(dib_layout::accepted(h, dib_layout::pixbufs), c.pixbufs) << c.bits;
-    }
-}
-
 }  // namespace

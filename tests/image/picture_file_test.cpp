@@ -10,7 +10,6 @@
 #include "image/dib24.h"
 #include "image/picture_codec.h"
 #include "image/picture_file.h"
-#include "tests/image/byte_stream.h"
 #include "tests/image/png_bytes.h"
 
 namespace {
@@ -35,22 +34,6 @@ std::vector<uint8_t> rgb_of(const dib24& image) {
             for (int c = 2; c >= 0; --c)
                 rgb.push_back(image.bits[size_t(y) * image.stride + 3 * x + c]);
     return rgb;
-}
-
-TEST(PictureFile, KindsAreToldApartByTheirFirstBytes) {
-    const std::pair<std::vector<uint8_t>, PictureKind> cases[] = {
-        {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, PictureKind::png},
-        {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A}, PictureKind::unknown},  // cut short
-        {{0x89, 'P', 'N', 'G', '\n', '\n', 0x1A, '\n'}, PictureKind::unknown},
-        {{0xFF, 0xD8, 0xFF, 0xE0}, PictureKind::jpeg},
-        {{0xFF, 0xD8}, PictureKind::unknown},
-        {{'B', 'M', 0, 0}, PictureKind::bitmap},
-        {{'B'}, PictureKind::unknown},
-        {{'G', 'I', 'F', '8', '9', 'a'}, PictureKind::unknown},
-        {{}, PictureKind::unknown},
-    };
-    for (const auto& [head, kind] : cases)
-        EXPECT_EQ(picture_kind(head.data(), head.size()), kind) << head.size();
 }
 
 TEST(PictureFile, SmallPngsOfWhatTheSuiteLacks) {
@@ -213,15 +196,6 @@ TEST(PictureFile, DamagedAndHostileFilesAreRefused) {
     }
     dib24 image;
     EXPECT_TRUE(load_picture_bytes(image, good));
-}
-
-TEST(PictureFile, BitmapFilesLoadAsBefore) {
-    Bytes f = bitmap_file_header(1, 2, 24, 54, 0, 0, 2835);
-    f.insert(f.end(), {1, 2, 3, 0, 4, 5, 6, 0});
-    dib24 image;
-    ASSERT_TRUE(load_picture_bytes(image, f));
-    EXPECT_EQ(image.dpi, 72);
-    EXPECT_EQ(rgb_of(image), (std::vector<uint8_t>{6, 5, 4, 3, 2, 1}));
 }
 
 // The written file's chunks, by type.
