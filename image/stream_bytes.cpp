@@ -1,21 +1,16 @@
 #include "image/stream_bytes.h"
 
-#include <algorithm>
-
 bool read_stream(FILE* stream, std::vector<uint8_t>& bytes) {
-    // Each step at most doubles what has arrived, so a file costs about its
-    // own length.
-    constexpr size_t min_step = size_t{1} << 16;
     bytes.clear();
     if (stream == nullptr)
         return false;
+    // Appended a block at a time: the buffer grows as bytes arrive, and the
+    // room reserved ahead of them is never touched.
+    uint8_t block[1 << 16];
     for (;;) {
-        const size_t have = bytes.size();
-        const size_t want = std::max(min_step, have);
-        bytes.resize(have + want);
-        const size_t got = std::fread(bytes.data() + have, 1, want, stream);
-        bytes.resize(have + got);
-        if (got < want)
+        const size_t got = std::fread(block, 1, sizeof block, stream);
+        bytes.insert(bytes.end(), block, block + got);
+        if (got < sizeof block)
             return !std::ferror(stream);
     }
 }
