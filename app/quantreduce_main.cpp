@@ -1,10 +1,29 @@
-// quantreduce: reduces a true-colour bitmap to at most 255 colours and writes
-// the result as a 24-bit bitmap file, without a window.
+// quantreduce: reduces a true-colour picture to at most 255 colours and writes
+// the result without a window: as an 8-bit palette PNG when the output's name
+// ends in ".png" (in any case), as a 24-bit bitmap file otherwise.
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "app/load_input.h"
 #include "image/dib24.h"
+#include "image/picture_file.h"
 #include "quantize/process.h"
+
+namespace {
+
+bool names_png(const char* path) {
+    const size_t n = std::strlen(path);
+    if (n < 4)
+        return false;
+    const char* ext = path + n - 4;
+    return ext[0] == '.' && std::tolower(static_cast<unsigned char>(ext[1])) == 'p' &&
+           std::tolower(static_cast<unsigned char>(ext[2])) == 'n' &&
+           std::tolower(static_cast<unsigned char>(ext[3])) == 'g';
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3)
@@ -15,9 +34,16 @@ int main(int argc, char** argv) {
         std::printf("Cannot load input file : %s\n", argv[1]);
         return 1;
     }
-    process(image);
+    const bool png = names_png(argv[2]);
+    // The remapping hands back each pixel's palette entry as it writes it.
+    Palette palette;
+    std::vector<uint8_t> indices;
+    process(image, stdout, png ? &palette : nullptr, png ? &indices : nullptr);
     FILE* out = std::fopen(argv[2], "wb");
-    bool saved = out != nullptr && image.save(out);
+    bool saved = out != nullptr &&
+                 (png ? save_palette_png(out, image.width, image.height, palette.data(),
+                                         static_cast<int>(palette.size() / 3), indices.data())
+                      : image.save(out));
     if (out != nullptr && std::fclose(out) != 0)
         saved = false;
     if (!saved) {

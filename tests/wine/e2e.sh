@@ -8,7 +8,8 @@
 #   - closing the window ends the program with status 0;
 #   - a missing file prints the failure line and ends with status 1;
 #   - quantview.exe and quantreduce.exe read the sample as PNG with the same
-#     report as the Linux build, quantreduce.exe's picture equal to Linux's;
+#     report as the Linux build, quantreduce.exe's picture equal to Linux's,
+#     and quantreduce.exe writes a palette PNG of the same pixels;
 #   - quantreduce.exe on the sample as JPEG: said whether its pixels (Wine's
 #     decoder) equal the Linux build's, which a failure does not hang on.
 # Expects DISPLAY with a window manager, the Wine environment of run_suite.sh,
@@ -186,6 +187,14 @@ if cmp -s "$work/linux_jpg.bmp" "$work/wine_jpg.bmp"; then
 else
     echo "$suite: JPEG: quantreduce.exe's picture differs from the Linux build's (Wine's JPEG decoder), $(pixels_differing "$work/linux_jpg.bmp" "$work/wine_jpg.bmp") pixels"
 fi
+
+# A palette PNG written through WIC: colour type 3, the pixels of the Linux
+# build's 24-bit result.
+"$qv_wine" "$reducer" "$picture" "$work/wine_out.png" >/dev/null 2>&1 || fail "quantreduce.exe could not write a PNG"
+[ "$(od -An -tx1 -j24 -N2 "$work/wine_out.png" | tr -d ' ')" = 0803 ] ||
+    fail "quantreduce.exe's PNG is not an 8-bit palette PNG"
+diff=$(pixels_differing "$work/wine_out.png" "$work/reduced.bmp")
+[ "$diff" = 0 ] || fail "quantreduce.exe's PNG differs from the Linux build's reduced picture in $diff pixels"
 
 "$qv_wine" "$exe" "$work/sample.png" >"$work/wine_view_png.raw" 2>/dev/null &
 wine_pid=$!
