@@ -203,20 +203,17 @@ size_t live_menus() {
 using namespace portable;
 
 HMENU WINAPI CreateMenu(void) {
-    if (call_log_enabled())
-        log_call("CreateMenu()");
+    log_call("CreateMenu");
     return new_menu();
 }
 
 HMENU WINAPI CreatePopupMenu(void) {
-    if (call_log_enabled())
-        log_call("CreatePopupMenu()");
+    log_call("CreatePopupMenu");
     return new_menu();
 }
 
 BOOL WINAPI DestroyMenu(HMENU hMenu) {
-    if (call_log_enabled())
-        log_call("DestroyMenu(" + log_handle(hMenu) + ")");
+    log_call("DestroyMenu", hMenu);
     if (checked_menu(hMenu) == nullptr)
         return FALSE;
     destroy_menu(hMenu);
@@ -229,9 +226,7 @@ BOOL WINAPI IsMenu(HMENU hMenu) {
 
 BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
     const bool text_item = (uFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) == 0;
-    if (call_log_enabled())
-        log_call("AppendMenuA(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
-                 log_hex(uIDNewItem) + ", " + (text_item ? log_text(lpNewItem) : "NULL") + ")");
+    log_call("AppendMenuA", hMenu, Hex{uFlags}, Hex{uIDNewItem}, text_item ? lpNewItem : nullptr);
     Menu* m = checked_menu(hMenu);
     if (m == nullptr)
         return FALSE;
@@ -254,16 +249,12 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
 }
 
 BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    if (call_log_enabled())
-        log_call("RemoveMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
-                 log_hex(uFlags) + ")");
+    log_call("RemoveMenu", hMenu, Hex{uPosition}, Hex{uFlags});
     return remove_item(hMenu, uPosition, uFlags, false);
 }
 
 BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    if (call_log_enabled())
-        log_call("DeleteMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
-                 log_hex(uFlags) + ")");
+    log_call("DeleteMenu", hMenu, Hex{uPosition}, Hex{uFlags});
     return remove_item(hMenu, uPosition, uFlags, true);
 }
 
@@ -329,8 +320,7 @@ HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos) {
 }
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
-    if (call_log_enabled())
-        log_call("GetSystemMenu(" + log_handle(hWnd) + ", " + std::to_string(bRevert) + ")");
+    log_call("GetSystemMenu", hWnd, bRevert);
     Window* w = checked_window(hWnd);
     if (w == nullptr || (w->style & WS_SYSMENU) == 0)
         return nullptr;
@@ -356,10 +346,7 @@ HMENU WINAPI GetMenu(HWND hWnd) {
 BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
                            const RECT* prcRect) {
     (void)prcRect;
-    if (call_log_enabled())
-        log_call("TrackPopupMenu(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
-                 std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(nReserved) +
-                 ", " + log_handle(hWnd) + ")");
+    log_call("TrackPopupMenu", hMenu, Hex{uFlags}, x, y, nReserved, hWnd);
     if (checked_menu(hMenu) == nullptr || checked_window(hWnd) == nullptr)
         return FALSE;
     const bool notify = (uFlags & TPM_NONOTIFY) == 0;

@@ -93,11 +93,6 @@ int key_character(UINT vk) {
     }
 }
 
-std::string log_message(const char* name, HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    return std::string(name) + "(" + log_handle(hwnd) + ", " + log_hex(msg) + ", " +
-           log_hex(wparam) + ", " + log_hex(static_cast<UINT_PTR>(lparam)) + ")";
-}
-
 }  // namespace
 
 void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -130,16 +125,14 @@ void reset_message_queue() {
 using namespace portable;
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (call_log_enabled())
-        log_call(log_message("SendMessageA", hWnd, Msg, wParam, lParam));
+    log_call("SendMessageA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (checked_window(hWnd) == nullptr)
         return 0;
     return send_message(hWnd, Msg, wParam, lParam);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (call_log_enabled())
-        log_call(log_message("PostMessageA", hWnd, Msg, wParam, lParam));
+    log_call("PostMessageA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (hWnd != nullptr && checked_window(hWnd) == nullptr)
         return FALSE;
     posted.push_back(make_message(hWnd, Msg, wParam, lParam));
@@ -147,8 +140,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-    if (call_log_enabled())
-        log_call("PostQuitMessage(" + std::to_string(nExitCode) + ")");
+    log_call("PostQuitMessage", nExitCode);
     // One pending request at most; the latest exit code wins.
     quit_requested = true;
     quit_code = nExitCode;
@@ -156,9 +148,7 @@ void WINAPI PostQuitMessage(int nExitCode) {
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    if (call_log_enabled())
-        log_call("PeekMessageA(" + log_handle(hWnd) + ", " + log_hex(wMsgFilterMin) + ", " +
-                 log_hex(wMsgFilterMax) + ", " + log_hex(wRemoveMsg) + ")");
+    log_call("PeekMessageA", hWnd, Hex{wMsgFilterMin}, Hex{wMsgFilterMax}, Hex{wRemoveMsg});
     if (lpMsg == nullptr)
         return FALSE;
     const Filter filter{hWnd, wMsgFilterMin, wMsgFilterMax};
@@ -199,8 +189,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 BOOL WINAPI WaitMessage(void) {
-    if (call_log_enabled())
-        log_call("WaitMessage()");
+    log_call("WaitMessage");
     if (messages_waiting())
         return TRUE;
     DisplayDriver& driver = display_driver();
@@ -211,9 +200,7 @@ BOOL WINAPI WaitMessage(void) {
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-    if (call_log_enabled())
-        log_call("TranslateMessage(" + (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) +
-                 ")");
+    log_call("TranslateMessage", lpMsg);
     if (lpMsg == nullptr)
         return FALSE;
     if (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN &&
@@ -230,9 +217,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    if (call_log_enabled())
-        log_call("DispatchMessageA(" +
-                 (lpMsg ? log_handle(lpMsg->hwnd) + ", " + log_hex(lpMsg->message) : "NULL") + ")");
+    log_call("DispatchMessageA", lpMsg);
     if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
         return 0;  // thread messages have no window
     if (checked_window(lpMsg->hwnd) == nullptr)
@@ -241,9 +226,7 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 }
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
-    if (call_log_enabled())
-        log_call("IsDialogMessageA(" + log_handle(hDlg) + ", " +
-                 (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
+    log_call("IsDialogMessageA", hDlg, lpMsg);
     if (lpMsg == nullptr || find_window(hDlg) == nullptr)
         return FALSE;
     if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))
@@ -274,8 +257,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
 
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                                LPARAM lParam) {
-    if (call_log_enabled())
-        log_call(log_message("CallWindowProcA", hWnd, Msg, wParam, lParam));
+    log_call("CallWindowProcA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (lpPrevWndFunc == nullptr)
         return 0;
     return lpPrevWndFunc(hWnd, Msg, wParam, lParam);

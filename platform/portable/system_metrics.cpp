@@ -87,15 +87,7 @@ int WINAPI GetSystemMetrics(int nIndex) {
 }
 
 BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD dwExStyle) {
-    if (call_log_enabled())
-        log_call("AdjustWindowRectEx(" +
-                 (lpRect == nullptr
-                      ? std::string("NULL")
-                      : "{" + std::to_string(lpRect->left) + ", " + std::to_string(lpRect->top) +
-                            ", " + std::to_string(lpRect->right) + ", " +
-                            std::to_string(lpRect->bottom) + "}") +
-                 ", " + log_hex(dwStyle) + ", " + std::to_string(bMenu) + ", " +
-                 log_hex(dwExStyle) + ")");
+    log_call("AdjustWindowRectEx", lpRect, Hex{dwStyle}, bMenu, Hex{dwExStyle});
     if (lpRect == nullptr)
         return FALSE;
     RECT insets = frame_insets(dwStyle, dwExStyle, bMenu != FALSE);

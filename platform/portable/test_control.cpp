@@ -125,6 +125,16 @@ int driver_quit_requests() {
     return headless::activity().quit_requests;
 }
 
+void enable_call_log(bool on) {
+    set_call_log_enabled(on);
+}
+const std::vector<std::string>& call_log() {
+    return call_log_entries();
+}
+void clear_call_log() {
+    call_log_entries().clear();
+}
+
 std::vector<std::string> calls_of(const std::string& function) {
     std::vector<std::string> list;
     for (const std::string& line : call_log())

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/portable/call_log.h"
 #include "platform/portable/display_driver.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/user.h"
@@ -70,13 +71,25 @@ Window* checked_window(HWND hwnd);
 
 // Calls the window's current procedure (SendMessageA without the log).
 LRESULT send_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+// The same, saying whether the window outlived the message: any window
+// procedure may destroy its own window.
+bool send_survives(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, LRESULT* result = nullptr);
+std::vector<HWND> children_of(HWND parent);  // in creation order
 
-HWND focus();
 BOOL destroy_window(HWND hwnd);  // DestroyWindow and ShowWindow without the log
 BOOL show_window(HWND hwnd, int command);
 void reset_windows();
 
-// Coordinates.
+// Visibility, activation and focus.
+HWND focus();
+void hide_for_destroy(HWND hwnd);        // a visible window that is being destroyed
+void deactivate_for_destroy(HWND hwnd);  // it loses activation, and focus within it
+void forget_focus_of(HWND hwnd);         // a window that is gone
+void reset_focus();
+
+// Coordinates. The first two say whether the window outlived the messages.
+bool calculate_client(HWND hwnd);  // WM_NCCALCSIZE for the window rectangle
+bool send_size_and_move(HWND hwnd);
 POINT client_origin_on_screen(const Window& w);
 RECT frame_insets(DWORD style, DWORD ex_style, bool menu_bar);
 void window_changed(const Window& w);  // tells the driver about a top-level window's new state
@@ -112,13 +125,5 @@ void reset_classes();
 
 // Replaces the driver in use (the test control starts each test headless).
 void use_display_driver(std::unique_ptr<DisplayDriver> driver);
-
-// The call log of the test control: each call is recorded with its arguments
-// while the log is on.
-bool call_log_enabled();
-void log_call(std::string text);
-std::string log_text(LPCSTR text);  // quoted, NULL, or #n for an integer atom
-std::string log_hex(UINT_PTR value);
-std::string log_handle(const void* handle);
 
 }  // namespace portable
