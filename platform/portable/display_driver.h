@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/portable/clipboard_host.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/types.h"
 

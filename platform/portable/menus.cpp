@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "platform/portable/kernel.h"
-#include "platform/portable/test_control.h"
 #include "platform/portable/window_state.h"
 
 namespace portable {
@@ -24,7 +23,7 @@ struct Menu {
 
 std::map<UINT_PTR, std::unique_ptr<Menu>> menus;
 UINT_PTR next_menu = 0x20010;
-test::PopupRecord last_popup_record;
+PopupRecord last_popup;
 int popup_count = 0;
 
 Menu* find_menu(HMENU h) {
@@ -180,23 +179,19 @@ bool menu_has_command(HMENU h, UINT command) {
 void reset_menus() {
     menus.clear();
     next_menu = 0x20010;
-    last_popup_record = test::PopupRecord{};
+    last_popup = PopupRecord{};
     popup_count = 0;
 }
 
-namespace test {
-
-const PopupRecord& last_popup() {
-    return last_popup_record;
+const PopupRecord& last_popup_record() {
+    return last_popup;
 }
-int popups_shown() {
+int popups_tracked() {
     return popup_count;
 }
-size_t live_menus() {
+size_t menu_count() {
     return menus.size();
 }
-
-}  // namespace test
 
 }  // namespace portable
 
@@ -358,13 +353,13 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     if (find_menu(hMenu) == nullptr || find_window(hWnd) == nullptr)
         return FALSE;
     std::vector<MenuEntry> entries = entries_of(hMenu, 0);
-    last_popup_record = test::PopupRecord{entries, POINT{x, y}, hWnd, uFlags, 0};
+    last_popup = PopupRecord{entries, POINT{x, y}, hWnd, uFlags, 0};
     ++popup_count;
     UINT chosen = display_driver().track_popup_menu(entries, POINT{x, y}, hWnd);
     // Greyed entries, separators and unknown ids cannot be the user's choice.
     if (chosen != 0 && !choosable(entries, chosen))
         chosen = 0;
-    last_popup_record.result = chosen;
+    last_popup.result = chosen;
     if (notify && find_window(hWnd) != nullptr) {
         send_message(hWnd, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
         if (find_window(hWnd) != nullptr)

@@ -125,6 +125,16 @@ int driver_quit_requests() {
     return headless::activity().quit_requests;
 }
 
+const PopupRecord& last_popup() {
+    return last_popup_record();
+}
+int popups_shown() {
+    return popups_tracked();
+}
+size_t live_menus() {
+    return menu_count();
+}
+
 void enable_call_log(bool on) {
     set_call_log_enabled(on);
 }

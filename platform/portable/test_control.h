@@ -10,6 +10,7 @@
 #include "platform/portable/display_driver.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/types.h"
+#include "platform/portable/window_state.h"
 
 namespace portable::test {
 
@@ -41,13 +42,7 @@ void set_close_when_idle(bool on);
 void choose_popup_item(UINT id);
 void dismiss_popup();
 
-struct PopupRecord {
-    std::vector<MenuEntry> entries;
-    POINT screen{};
-    HWND owner = nullptr;
-    UINT flags = 0;
-    UINT result = 0;  // the command id TrackPopupMenu settled on, 0 when dismissed
-};
+using PopupRecord = portable::PopupRecord;
 const PopupRecord& last_popup();
 int popups_shown();
 size_t live_menus();

@@ -114,6 +114,17 @@ bool key_down(UINT virtual_key);
 void reset_input_state();
 
 // Menus.
+// What TrackPopupMenu showed last and settled on (for the test control).
+struct PopupRecord {
+    std::vector<MenuEntry> entries;
+    POINT screen{};
+    HWND owner = nullptr;
+    UINT flags = 0;
+    UINT result = 0;  // the command id TrackPopupMenu settled on, 0 when dismissed
+};
+const PopupRecord& last_popup_record();
+int popups_tracked();
+size_t menu_count();  // live menus
 HMENU create_system_menu(HWND owner);
 void destroy_menu(HMENU menu);
 bool menu_has_command(HMENU menu, UINT command);
