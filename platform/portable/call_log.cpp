@@ -68,6 +68,19 @@ std::string log_arg(const MSG* m) {
     return "{" + log_arg(m->hwnd) + ", " + hex(m->message) + "}";
 }
 
+std::string log_arg(const SCROLLINFO* si) {
+    if (si == nullptr)
+        return "NULL";
+    std::string s = "{mask " + hex(si->fMask);
+    if ((si->fMask & SIF_RANGE) != 0)
+        s += ", range " + std::to_string(si->nMin) + ".." + std::to_string(si->nMax);
+    if ((si->fMask & SIF_PAGE) != 0)
+        s += ", page " + std::to_string(si->nPage);
+    if ((si->fMask & SIF_POS) != 0)
+        s += ", pos " + std::to_string(si->nPos);
+    return s + "}";
+}
+
 std::string log_arg(const WNDCLASSA* wc) {
     return wc == nullptr ? "NULL" : log_arg(wc->lpszClassName);
 }

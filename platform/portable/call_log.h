@@ -33,6 +33,7 @@ std::string log_arg(std::nullptr_t);
 std::string log_arg(const RECT* rect);
 std::string log_arg(const POINT* point);
 std::string log_arg(const MSG* msg);
+std::string log_arg(const SCROLLINFO* si);   // the parts its mask names
 std::string log_arg(const WNDCLASSA* wc);    // its name
 std::string log_arg(const WNDCLASSEXA* wc);  // its name, style and size
 

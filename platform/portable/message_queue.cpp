@@ -12,7 +12,12 @@ namespace portable {
 namespace {
 
 std::deque<MSG> posted;
-std::deque<MSG> input;
+// Host input, with the thumb's whole position for scroll messages.
+struct Input {
+    MSG msg;
+    int track_pos = 0;
+};
+std::deque<Input> input;
 bool quit_requested = false;
 int quit_code = 0;
 // The keys as the messages taken so far left them (what GetKeyState reports):
@@ -65,6 +70,22 @@ bool take(std::deque<MSG>& queue, const Filter& filter, bool remove, MSG& out) {
     return false;
 }
 
+// Input taken for the program: the key state and a scroll bar's tracking
+// follow what it has taken.
+bool take_input(const Filter& filter, bool remove, MSG& out) {
+    for (auto it = input.begin(); it != input.end(); ++it)
+        if (filter(it->msg)) {
+            out = it->msg;
+            if (remove) {
+                note_key_state(out);
+                note_scroll_taken(out, it->track_pos);
+                input.erase(it);
+            }
+            return true;
+        }
+    return false;
+}
+
 // A printable key's character, as the US keyboard layout gives it.
 int key_character(UINT vk) {
     const bool shift = taken_keys[VK_SHIFT], control = taken_keys[VK_CONTROL];
@@ -95,8 +116,8 @@ int key_character(UINT vk) {
 
 }  // namespace
 
-void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    input.push_back(make_message(hwnd, msg, wparam, lparam));
+void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, int track_pos) {
+    input.push_back(Input{make_message(hwnd, msg, wparam, lparam), track_pos});
 }
 
 void purge_messages(HWND hwnd) {
@@ -105,7 +126,8 @@ void purge_messages(HWND hwnd) {
             it = it->hwnd == hwnd ? queue.erase(it) : it + 1;
     };
     drop(posted);
-    drop(input);
+    for (auto it = input.begin(); it != input.end();)
+        it = it->msg.hwnd == hwnd ? input.erase(it) : it + 1;
 }
 
 bool messages_waiting() {
@@ -163,11 +185,8 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
             quit_requested = false;
         return TRUE;
     }
-    if (take(input, filter, remove, *lpMsg)) {
-        if (remove)
-            note_key_state(*lpMsg);
+    if (take_input(filter, remove, *lpMsg))
         return TRUE;
-    }
     if (filter.range(WM_PAINT)) {
         // WM_PAINT stays "in the queue" until the window is validated.
         for (auto& [value, w] : window_table())

@@ -78,6 +78,27 @@ void key_press(HWND hwnd, UINT virtual_key) {
     key(hwnd, virtual_key, false);
 }
 
+void wheel(HWND hwnd, int delta, int x, int y, bool horizontal) {
+    headless::ScriptedInput e;
+    e.kind = headless::ScriptedInput::Kind::wheel;
+    e.hwnd = hwnd;
+    e.delta = delta;
+    e.x = x;
+    e.y = y;
+    e.horizontal = horizontal;
+    push(e);
+}
+
+void scroll_bar(HWND hwnd, int bar, UINT code, int position) {
+    headless::ScriptedInput e;
+    e.kind = headless::ScriptedInput::Kind::scroll;
+    e.hwnd = hwnd;
+    e.bar = bar;
+    e.code = code;
+    e.x = position;
+    push(e);
+}
+
 void close_request(HWND hwnd) {
     headless::ScriptedInput e;
     e.kind = headless::ScriptedInput::Kind::close;
@@ -90,6 +111,9 @@ size_t pending_input() {
 }
 void set_close_when_idle(bool on) {
     headless::set_close_when_idle(on);
+}
+void set_screen(const RECT& screen, const RECT& work_area) {
+    headless::set_screen(screen, work_area);
 }
 void choose_popup_item(UINT id) {
     headless::push_popup_choice(id);

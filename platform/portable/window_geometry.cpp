@@ -31,6 +31,30 @@ bool send_size_and_move(HWND hwnd) {
            send_survives(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
 }
 
+bool frame_changed(HWND hwnd) {
+    Window* w = find_window(hwnd);
+    if (w == nullptr)
+        return false;
+    const RECT before = w->client_rect;
+    const RECT& r = w->window_rect;
+    constexpr UINT flags = 0x0020 | 0x0001 | 0x0002 | 0x0004 | 0x0010;  // SWP_FRAMECHANGED,
+    // SWP_NOSIZE, SWP_NOMOVE, SWP_NOZORDER, SWP_NOACTIVATE
+    WINDOWPOS pos{hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags};
+    if (!send_survives(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos)) ||
+        !calculate_client(hwnd) ||
+        !send_survives(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos)))
+        return false;
+    w = find_window(hwnd);
+    const RECT after = w->client_rect;
+    invalidate(*w, nullptr, true);
+    window_changed(*w);
+    if (after.right - after.left == before.right - before.left &&
+        after.bottom - after.top == before.bottom - before.top)
+        return true;
+    return send_survives(hwnd, WM_SIZE, SIZE_RESTORED,
+                         MAKELPARAM(after.right - after.left, after.bottom - after.top));
+}
+
 POINT client_origin_on_screen(const Window& w) {
     if (!w.is_child()) {
         POINT p{w.client_rect.left, w.client_rect.top};
@@ -52,6 +76,7 @@ WindowInfo window_info(const Window& w) {
     info.client_width = w.client_rect.right - w.client_rect.left;
     info.client_height = w.client_rect.bottom - w.client_rect.top;
     info.client_origin = POINT{w.client_rect.left, w.client_rect.top};
+    info.placed = w.placed;
     // Without a copy of its own a window has the whole default system menu.
     auto in_menu = [&](UINT command) {
         return w.system_menu == nullptr || menu_has_command(w.system_menu, command);
@@ -59,6 +84,8 @@ WindowInfo window_info(const Window& w) {
     info.resizable = (w.style & WS_THICKFRAME) != 0 && in_menu(SC_SIZE);
     info.maximizable = (w.style & WS_MAXIMIZEBOX) != 0 && in_menu(SC_MAXIMIZE);
     info.minimizable = (w.style & WS_MINIMIZEBOX) != 0 && in_menu(SC_MINIMIZE);
+    info.horizontal = scroll_bar_info(w, SB_HORZ);
+    info.vertical = scroll_bar_info(w, SB_VERT);
     return info;
 }
 
@@ -77,6 +104,7 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
     if (w == nullptr)
         return FALSE;
     w->window_rect = RECT{X, Y, X + std::max(0, nWidth), Y + std::max(0, nHeight)};
+    w->placed = !w->is_child();
     calculate_client(hWnd);
     send_size_and_move(hWnd);
     w = find_window(hWnd);

@@ -97,6 +97,7 @@ HWND add_window(WindowClass* window_class, DWORD style, DWORD ex_style, HWND par
     w.window_rect = rect;
     w.client_rect = rect;
     w.extra.assign(static_cast<size_t>(window_class->window_extra), 0);
+    make_scroll_bars(w);
     ++window_class->windows;
     HWND hwnd = w.hwnd;
     window_table().emplace(reinterpret_cast<UINT_PTR>(hwnd), std::move(record));
@@ -165,6 +166,7 @@ void free_window(HWND hwnd) {
     detach_paint_contexts(*w);
     purge_messages(hwnd);
     forget_focus_of(hwnd);
+    forget_capture_of(hwnd);
     window_table().erase(reinterpret_cast<UINT_PTR>(hwnd));
     if (tell_driver)
         display_driver().window_destroyed(hwnd);
@@ -238,9 +240,11 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     HWND parent, owner;
     if (!resolve_parent(hWndParent, child, parent, owner))
         return nullptr;
+    const bool placed = !child && X != CW_USEDEFAULT;
     place_by_default(child, X, Y, nWidth, nHeight);
     HWND hwnd = add_window(window_class, dwStyle, dwExStyle, parent, owner, hInstance, hMenu,
                            RECT{X, Y, X + nWidth, Y + nHeight});
+    find_window(hwnd)->placed = placed;
     if ((dwStyle & WS_THICKFRAME) != 0 || (dwStyle & (WS_POPUP | WS_CHILD)) == 0) {
         if (!keep_within_tracking_size(hwnd, nWidth, nHeight))
             return nullptr;

@@ -30,6 +30,20 @@ struct WindowClass {
     int windows = 0;  // live windows of this class; such a class cannot be unregistered
 };
 
+// One of a window's standard scroll bars.
+struct ScrollBar {
+    bool made = false;      // the window had the bar's style or was given scroll information
+    bool disabled = false;  // kept without anything to scroll (SIF_DISABLENOSCROLL)
+    int min = 0;
+    int max = 100;
+    UINT page = 0;
+    int pos = 0;
+    // While the user drags the thumb: where it is, as the scroll messages
+    // taken so far left it.
+    bool tracking = false;
+    int track_pos = 0;
+};
+
 struct Window {
     HWND hwnd = nullptr;
     WindowClass* window_class = nullptr;
@@ -40,10 +54,12 @@ struct Window {
     HWND parent = nullptr;  // child windows only
     HWND owner = nullptr;   // owned top-level windows only
     HINSTANCE instance = nullptr;
-    HMENU menu = nullptr;  // the menu bar of a top-level window
-    UINT_PTR id = 0;       // the identifier of a child window
-    RECT window_rect{};    // relative to the parent's client area; the screen for top-level
-    RECT client_rect{};    // the same coordinates as window_rect
+    HMENU menu = nullptr;      // the menu bar of a top-level window
+    UINT_PTR id = 0;           // the identifier of a child window
+    RECT window_rect{};        // relative to the parent's client area; the screen for top-level
+    RECT client_rect{};        // the same coordinates as window_rect
+    bool placed = false;       // a top-level window whose position the program chose
+    ScrollBar scroll_bars[2];  // SB_HORZ, SB_VERT
     std::map<std::string, HANDLE> properties;  // keyed by the upper-cased name
     HMENU system_menu = nullptr;
     HICON icon_big = nullptr;
@@ -87,13 +103,24 @@ void deactivate_for_destroy(HWND hwnd);  // it loses activation, and focus withi
 void forget_focus_of(HWND hwnd);         // a window that is gone
 void reset_focus();
 
-// Coordinates. The first two say whether the window outlived the messages.
+// Coordinates. The first three say whether the window outlived the messages.
 bool calculate_client(HWND hwnd);  // WM_NCCALCSIZE for the window rectangle
 bool send_size_and_move(HWND hwnd);
+// The frame changed (a scroll bar came or went): the client area is
+// calculated again, and the window hears of a new size.
+bool frame_changed(HWND hwnd);
 POINT client_origin_on_screen(const Window& w);
 RECT frame_insets(DWORD style, DWORD ex_style, bool menu_bar);
 void window_changed(const Window& w);  // tells the driver about a top-level window's new state
 WindowInfo window_info(const Window& w);
+
+// Scroll bars.
+void make_scroll_bars(Window& w);                  // those of its style, at creation
+int within_bar(const ScrollBar& b, int position);  // a position the page leaves room for
+ScrollBarInfo scroll_bar_info(const Window& w, int bar);
+// A scroll message taken from the queue: the thumb's tracking follows it.
+void note_scroll_taken(const MSG& m, int track_pos);
+int scroll_bar_size(int bar);  // SM_CYHSCROLL or SM_CXVSCROLL
 
 // Painting.
 void invalidate(Window& w, const RECT* client_rect, bool erase);
@@ -102,14 +129,17 @@ void resize_surface(Window& w);
 // Contexts still open on a window that goes away draw nowhere from then on.
 void detach_paint_contexts(Window& w);
 
-// The message queue.
-void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+// The message queue. An input message may carry the thumb's position of a
+// scroll message, which needs more than its 16 bits.
+void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, int track_pos = 0);
 void purge_messages(HWND hwnd);
 bool messages_waiting();
 void reset_message_queue();
 
 // Input state, as the last host events left it.
 POINT cursor_position();  // screen coordinates
+HWND capture();
+void forget_capture_of(HWND hwnd);
 bool key_down(UINT virtual_key);
 void reset_input_state();
 
