@@ -49,9 +49,7 @@ int within_bar(const ScrollBar& b, int position) {
 }
 
 void make_scroll_bars(Window& w) {
-    for (int bar : {SB_HORZ, SB_VERT})
-        if ((w.style & style_of(bar)) != 0)
-            w.scroll_bars[bar].made = true;
+    w.has_scroll_bars = (w.style & (WS_HSCROLL | WS_VSCROLL)) != 0;
 }
 
 ScrollBarInfo scroll_bar_info(const Window& w, int bar) {
@@ -96,7 +94,7 @@ int WINAPI SetScrollInfo(HWND hwnd, int nBar, LPCSCROLLINFO lpsi, BOOL redraw) {
     if (!valid(hwnd, nBar, lpsi, w))
         return 0;
     ScrollBar& b = w->scroll_bars[nBar];
-    b.made = true;
+    w->has_scroll_bars = true;
     if ((lpsi->fMask & SIF_RANGE) != 0) {
         b.min = lpsi->nMin;
         b.max = std::max(lpsi->nMin, lpsi->nMax);
@@ -140,7 +138,7 @@ BOOL WINAPI GetScrollInfo(HWND hwnd, int nBar, LPSCROLLINFO lpsi) {
     if (!valid(hwnd, nBar, lpsi, w))
         return FALSE;
     const ScrollBar& b = w->scroll_bars[nBar];
-    if (!b.made || (lpsi->fMask & SIF_ALL) == 0)
+    if (!w->has_scroll_bars || (lpsi->fMask & SIF_ALL) == 0)
         return FALSE;
     if ((lpsi->fMask & SIF_RANGE) != 0) {
         lpsi->nMin = b.min;

@@ -32,7 +32,6 @@ struct WindowClass {
 
 // One of a window's standard scroll bars.
 struct ScrollBar {
-    bool made = false;      // the window had the bar's style or was given scroll information
     bool disabled = false;  // kept without anything to scroll (SIF_DISABLENOSCROLL)
     int min = 0;
     int max = 100;
@@ -54,12 +53,15 @@ struct Window {
     HWND parent = nullptr;  // child windows only
     HWND owner = nullptr;   // owned top-level windows only
     HINSTANCE instance = nullptr;
-    HMENU menu = nullptr;      // the menu bar of a top-level window
-    UINT_PTR id = 0;           // the identifier of a child window
-    RECT window_rect{};        // relative to the parent's client area; the screen for top-level
-    RECT client_rect{};        // the same coordinates as window_rect
-    bool placed = false;       // a top-level window whose position the program chose
-    ScrollBar scroll_bars[2];  // SB_HORZ, SB_VERT
+    HMENU menu = nullptr;  // the menu bar of a top-level window
+    UINT_PTR id = 0;       // the identifier of a child window
+    RECT window_rect{};    // relative to the parent's client area; the screen for top-level
+    RECT client_rect{};    // the same coordinates as window_rect
+    bool placed = false;   // a top-level window whose position the program chose
+    // SB_HORZ, SB_VERT: both exist once the window had either bar's style or
+    // was given scroll information, as on Win32.
+    ScrollBar scroll_bars[2];
+    bool has_scroll_bars = false;
     std::map<std::string, HANDLE> properties;  // keyed by the upper-cased name
     HMENU system_menu = nullptr;
     HICON icon_big = nullptr;
