@@ -295,87 +295,46 @@ tail -1 "$work/viewer.out" | grep -qE '^cache hit: [0-9]+% \[[0-9]+msec\]$' ||
 # ---------------------------------------------------------------------------
 step "viewer: a picture larger than the screen fits it and scrolls"
 big=$work/big.bmp
-# Gradients crossing each other: every part of the picture looks different.
-convert -size 4224x3168 gradient:red-blue \( -size 3168x4224 gradient:black-lime -rotate 90 \) \
-    -compose plus -composite -depth 8 "BMP3:$big"
-"$reduce" "$big" "$work/big_reduced.bmp" >/dev/null || fail "quantreduce failed on the large picture"
-# ImageMagick's own format maps the file, so that parts of it are cut quickly.
-convert "$work/big_reduced.bmp" "$work/big_reduced.mpc" 2>/dev/null || true
-[ -s "$work/big_reduced.mpc" ] || fail "ImageMagick could not read the reduced large picture"
-
+reduced=$work/big_reduced.mpc
+make_large_picture "$big" "$reduce" "$reduced"
 "$viewer" "$big" >/dev/null 2>"$work/big.err" &
 big_pid=$!
 pids+=($big_pid)
 bid=$(timeout 60 xdotool search --sync --onlyvisible --pid "$big_pid" 2>/dev/null | head -1) || true
 [ -n "$bid" ] || fail "no window for the large picture within 60 s: $(cat "$work/big.err")"
 sleep 0.5
-client_geometry "$bid"
-read -r fl fr ft fb < <(xprop -id "$bid" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-((CX - fl >= 0 && CY - ft >= 0 && CX + CW + fr <= 1280 && CY + CH + fb <= 1024)) ||
-    fail "the large picture's window ${CW}x$CH at $CX,$CY (frame $fl $fr $ft $fb) leaves the 1280x1024 screen"
+expect_within_screen "$bid" 1280 1024
 hints=$(xprop -id "$bid" WM_NORMAL_HINTS)
 grep -q "minimum size: $CW by $CH" <<<"$hints" && grep -q "maximum size: $CW by $CH" <<<"$hints" ||
     fail "the large picture's window is resizable: $hints"
-
-# The window shows the picture's top left corner, with the scroll bars to its
-# right and below it: the picture ends where the widest strip of its first
-# row that equals the reduced picture's ends.
-import -window "$bid" "$work/big_home.png"
-bar=0
-for ((b = 1; b <= 40; b++)); do
-    n=$(compare -metric AE "$work/big_home.png[$((CW - b))x1+0+0]" \
-        "$work/big_reduced.mpc[$((CW - b))x1+0+0]" null: 2>&1 || true)
-    if [ "$n" = 0 ]; then
-        bar=$b
-        break
-    fi
-done
-[ "$bar" -gt 0 ] || fail "the large picture's window does not show its top left corner"
-VW=$((CW - bar))
-VH=$((CH - bar))
-[ "$(convert "$work/big_home.png" -crop "1x${VH}+$((CW - bar / 2 - 1))+0" -format '%k' info:)" -gt 1 ] ||
-    fail "no vertical scroll bar to the right of the picture"
-
-# Succeeds when the window shows the part of the reduced picture whose top
-# left corner is at ($1, $2).
-shows_part() {
-    import -window "$bid" "$work/big_shot.png"
-    local n
-    n=$(compare -metric AE "$work/big_shot.png[${VW}x${VH}+0+0]" \
-        "$work/big_reduced.mpc[${VW}x${VH}+$1+$2]" null: 2>&1 || true)
-    [ "$n" = 0 ]
-}
-expect_part() {
-    wait_for 50 shows_part "$1" "$2" ||
-        fail "after $3 the window does not show the reduced picture from $1,$2"
-}
+find_picture_area "$bid" "$reduced"
 last_x=$((4224 - VW))
 last_y=$((3168 - VH))
-expect_part 0 0 "opening"
+expect_part "$bid" "$reduced" 0 0 "opening"
 xdotool windowactivate --sync "$bid" key End
-expect_part $last_x $last_y "End"
+expect_part "$bid" "$reduced" $last_x $last_y "End"
 xdotool key Home
-expect_part 0 0 "Home"
+expect_part "$bid" "$reduced" 0 0 "Home"
 # Three notches towards the user: three lines each, a line a twentieth of the view.
 xdotool mousemove $((CX + 300)) $((CY + 300)) click --repeat 3 --delay 50 5
-expect_part 0 $((9 * (VH / 20))) "three wheel notches"
+expect_part "$bid" "$reduced" 0 $((9 * (VH / 20))) "three wheel notches"
 xdotool key Home
-expect_part 0 0 "Home"
+expect_part "$bid" "$reduced" 0 0 "Home"
 # The vertical bar's thumb, dragged beyond the screen's bottom and back beyond its top.
-thumb_x=$((CX + VW + bar / 2))
+thumb_x=$((CX + VW + BAR / 2))
 xdotool mousemove $thumb_x $((CY + 20)) mousedown 1 mousemove $thumb_x $((CY + 300)) sleep 0.2 \
     mousemove $thumb_x 1023 sleep 0.3 mouseup 1
-expect_part 0 $last_y "dragging the vertical thumb down"
+expect_part "$bid" "$reduced" 0 $last_y "dragging the vertical thumb down"
 xdotool mousemove $thumb_x $((CY + VH - 20)) mousedown 1 mousemove $thumb_x $((CY + 300)) sleep 0.2 \
     mousemove $thumb_x 0 sleep 0.3 mouseup 1
-expect_part 0 0 "dragging the vertical thumb up"
+expect_part "$bid" "$reduced" 0 0 "dragging the vertical thumb up"
 
 # Ctrl+C copies the whole reduced picture, not the part in view.
 xdotool key End ctrl+c
 wait_for 50 bash -c "xclip -selection clipboard -t TARGETS -o | grep -qx image/bmp" ||
     fail "Ctrl+C put no image/bmp on the clipboard"
 xclip -selection clipboard -t image/bmp -o >"$work/big_clip.bmp"
-diff=$(picture_difference "$work/big_clip.bmp" "$work/big_reduced.bmp")
+diff=$(picture_difference "$work/big_clip.bmp" "$work/large_reduced.bmp")
 [ -z "$diff" ] || fail "Ctrl+C copied a picture that differs from the reduced one: $diff"
 xdotool windowactivate --sync "$bid" key alt+F4
 wait_exit "$big_pid" "the large picture's viewer"
