@@ -453,26 +453,28 @@ GdkMonitor* primary_monitor() {
     return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
 }
 
-RECT rect_of(const GdkRectangle& r) {
-    return RECT{r.x, r.y, r.x + r.width, r.y + r.height};
+// The whole monitor, or what its panels leave.
+bool monitor_area(bool work, RECT& area) {
+    GdkMonitor* monitor = primary_monitor();
+    if (monitor == nullptr)
+        return false;
+    GdkRectangle r;
+    if (work)
+        gdk_monitor_get_workarea(monitor, &r);
+    else
+        gdk_monitor_get_geometry(monitor, &r);
+    area = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
+    return true;
 }
 
 RECT GtkDriver::screen() {
-    GdkMonitor* monitor = primary_monitor();
-    if (monitor == nullptr)
-        return DisplayDriver::screen();
-    GdkRectangle r;
-    gdk_monitor_get_geometry(monitor, &r);
-    return rect_of(r);
+    RECT area;
+    return monitor_area(false, area) ? area : DisplayDriver::screen();
 }
 
 RECT GtkDriver::work_area() {
-    GdkMonitor* monitor = primary_monitor();
-    if (monitor == nullptr)
-        return DisplayDriver::work_area();
-    GdkRectangle r;
-    gdk_monitor_get_workarea(monitor, &r);
-    return rect_of(r);
+    RECT area;
+    return monitor_area(true, area) ? area : DisplayDriver::work_area();
 }
 
 bool GtkDriver::frame_extents(RECT& extents) {

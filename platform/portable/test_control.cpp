@@ -8,15 +8,22 @@ namespace portable::test {
 
 namespace {
 
+using Kind = headless::ScriptedInput::Kind;
+
 void push(headless::ScriptedInput e) {
     headless::push_input(e);
 }
 
+headless::ScriptedInput event(Kind kind, HWND hwnd) {
+    headless::ScriptedInput e;
+    e.kind = kind;
+    e.hwnd = hwnd;
+    return e;
+}
+
 headless::ScriptedInput button_event(HWND hwnd, MouseButton button, bool down, int x, int y,
                                      bool double_click) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::button;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::button, hwnd);
     e.button = button;
     e.down = down;
     e.double_click = double_click;
@@ -56,18 +63,14 @@ void double_click(HWND hwnd, MouseButton button, int x, int y) {
 }
 
 void mouse_move(HWND hwnd, int x, int y) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::move;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::move, hwnd);
     e.x = x;
     e.y = y;
     push(e);
 }
 
 void key(HWND hwnd, UINT virtual_key, bool down) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::key;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::key, hwnd);
     e.virtual_key = virtual_key;
     e.down = down;
     push(e);
@@ -79,9 +82,7 @@ void key_press(HWND hwnd, UINT virtual_key) {
 }
 
 void wheel(HWND hwnd, int delta, int x, int y, bool horizontal) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::wheel;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::wheel, hwnd);
     e.delta = delta;
     e.x = x;
     e.y = y;
@@ -90,9 +91,7 @@ void wheel(HWND hwnd, int delta, int x, int y, bool horizontal) {
 }
 
 void scroll_bar(HWND hwnd, int bar, UINT code, int position) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::scroll;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::scroll, hwnd);
     e.bar = bar;
     e.code = code;
     e.x = position;
@@ -100,10 +99,7 @@ void scroll_bar(HWND hwnd, int bar, UINT code, int position) {
 }
 
 void close_request(HWND hwnd) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::close;
-    e.hwnd = hwnd;
-    push(e);
+    push(event(Kind::close, hwnd));
 }
 
 size_t pending_input() {
