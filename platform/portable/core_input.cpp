@@ -83,10 +83,6 @@ bool key_down(UINT virtual_key) {
     return virtual_key < keys.size() && keys[virtual_key];
 }
 
-HWND capture() {
-    return capture_window;
-}
-
 void forget_capture_of(HWND hwnd) {
     if (capture_window == hwnd)
         capture_window = nullptr;

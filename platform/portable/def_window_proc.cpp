@@ -66,9 +66,9 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             // The scroll bars are part of the frame here, though not for
             // AdjustWindowRectEx.
             if ((w->style & WS_VSCROLL) != 0)
-                insets.right += scroll_bar_size(SB_VERT);
+                insets.right += scroll_bar_size();
             if ((w->style & WS_HSCROLL) != 0)
-                insets.bottom += scroll_bar_size(SB_HORZ);
+                insets.bottom += scroll_bar_size();
             r->left += insets.left;
             r->top += insets.top;
             r->right -= insets.right;

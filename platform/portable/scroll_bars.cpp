@@ -80,7 +80,7 @@ void note_scroll_taken(const MSG& m, int track_pos) {
     }
 }
 
-int scroll_bar_size(int) {
+int scroll_bar_size() {
     return display_driver().scroll_bar_size();
 }
 

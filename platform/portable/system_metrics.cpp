@@ -79,9 +79,9 @@ int WINAPI GetSystemMetrics(int nIndex) {
             return screen.bottom - screen.top;
         }
         case SM_CXVSCROLL:
-            return scroll_bar_size(SB_VERT);
+            return scroll_bar_size();
         case SM_CYHSCROLL:
-            return scroll_bar_size(SB_HORZ);
+            return scroll_bar_size();
         case SM_CYCAPTION:
             return caption_height;
         case SM_CYSMCAPTION:

@@ -122,7 +122,7 @@ int within_bar(const ScrollBar& b, int position);  // a position the page leaves
 ScrollBarInfo scroll_bar_info(const Window& w, int bar);
 // A scroll message taken from the queue: the thumb's tracking follows it.
 void note_scroll_taken(const MSG& m, int track_pos);
-int scroll_bar_size(int bar);  // SM_CYHSCROLL or SM_CXVSCROLL
+int scroll_bar_size();  // SM_CXVSCROLL, and SM_CYHSCROLL as well
 
 // Painting.
 void invalidate(Window& w, const RECT* client_rect, bool erase);
@@ -140,7 +140,6 @@ void reset_message_queue();
 
 // Input state, as the last host events left it.
 POINT cursor_position();  // screen coordinates
-HWND capture();
 void forget_capture_of(HWND hwnd);
 bool key_down(UINT virtual_key);
 void reset_input_state();
