@@ -55,7 +55,7 @@ struct WindowInfo {
 };
 
 class DisplayDriver {
-public:
+  public:
     virtual ~DisplayDriver() = default;
     virtual const char* name() const = 0;
 

@@ -6,7 +6,6 @@
 namespace {
 
 using portable::gtk::set_scroll_range;
-using portable::gtk::wheel_deltas;
 
 // A GTK scroll bar reaches exactly the positions Win32 allows the same range
 // and page: from min to max - page + 1 (max itself without a page).
@@ -32,34 +31,6 @@ TEST(GtkScroll, AdjustmentSpansTheWin32Positions) {
         EXPECT_EQ(gtk_adjustment_get_value(adjustment), c.last);
     }
     g_object_unref(adjustment);
-}
-
-// Win32's wheel is positive away from the user and to the right; GTK's
-// smooth deltas are positive down and to the right.
-TEST(GtkScroll, WheelEventsTurnIntoWin32Deltas) {
-    struct Case {
-        GdkScrollDirection direction;
-        double dx, dy;
-        bool turns;
-        int vertical, horizontal;
-    };
-    const Case cases[] = {{GDK_SCROLL_UP, 0, 0, true, WHEEL_DELTA, 0},
-                          {GDK_SCROLL_DOWN, 0, 0, true, -WHEEL_DELTA, 0},
-                          {GDK_SCROLL_LEFT, 0, 0, true, 0, -WHEEL_DELTA},
-                          {GDK_SCROLL_RIGHT, 0, 0, true, 0, WHEEL_DELTA},
-                          {GDK_SCROLL_SMOOTH, 0, 1.0, true, -WHEEL_DELTA, 0},
-                          {GDK_SCROLL_SMOOTH, -0.25, -0.5, true, WHEEL_DELTA / 2, -WHEEL_DELTA / 4},
-                          {GDK_SCROLL_SMOOTH, 0, 0, false, 0, 0}};
-    for (const Case& c : cases) {
-        GdkEventScroll event{};
-        event.direction = c.direction;
-        event.delta_x = c.dx;
-        event.delta_y = c.dy;
-        int vertical = 7, horizontal = 7;
-        EXPECT_EQ(wheel_deltas(event, vertical, horizontal), c.turns);
-        EXPECT_EQ(vertical, c.vertical) << c.direction << " " << c.dy;
-        EXPECT_EQ(horizontal, c.horizontal) << c.direction << " " << c.dx;
-    }
 }
 
 }  // namespace
