@@ -1,7 +1,6 @@
 #include "window/my_win.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "quantize/process.h"
 #include "window/popup_menu.h"
