@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of the GTK display in a real X server (Xvfb with openbox as
 # window manager): first the display driver alone, driven through a stand-in
-# core (gtk_driver_probe), then the real program on the sample photograph.
-# Every wait is bounded; a failure names what was expected and what was seen.
+# core (gtk_driver_probe), then the real program on the sample photograph and
+# on a generated picture larger than the screen. Every wait is bounded; a failure names what was expected and what was seen.
 #
 #   tests/e2e/gtk_viewer.sh [BUILD_DIR]      (default: build/default)
 set -euo pipefail
