@@ -1,6 +1,8 @@
-// MyWin: the viewer window. A fixed-size top-level window whose client area is
-// exactly the image, shown 1 : 1; creating it reduces the image's colours, and
-// a right click offers "copy" to the clipboard.
+// MyWin: the viewer window. A fixed-size top-level window that shows the
+// image 1 : 1: the whole of it when it fits the screen, else as much as fits,
+// with scroll bars, the wheel, the keys and dragging to see the rest.
+// Creating it reduces the image's colours; a right click offers "copy" to the
+// clipboard, and so does Ctrl+C.
 #pragma once
 
 #include <string>
@@ -24,4 +26,23 @@ class MyWin : public NWindow {
     void process();
 
     dib24* image = nullptr;  // not owned; outlives the window object
+    // The picture's point at the client area's top-left corner; (0, 0) while
+    // the whole picture is shown.
+    POINT origin{};
+
+  private:
+    POINT view_size() const;
+    POINT last_origin() const;  // the bottom right corner in view
+    // The bars' ranges and pages for the client area, the position kept.
+    void set_up_scroll_bars();
+    void scroll_to(int x, int y);
+    void scroll_bar_used(int bar, UINT code);
+    void wheel_turned(int bar, int delta);
+    bool key_pressed(UINT virtual_key);
+
+    bool scrolls = false;        // the picture is larger than the window
+    int wheel_rest[2] = {0, 0};  // turns too small for a line yet, per bar
+    bool dragging = false;
+    POINT drag_start{};         // client point where the left button went down
+    POINT drag_start_origin{};  // origin at that moment
 };

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/portable/clipboard.h"
+#include "platform/portable/clipboard_host.h"
 
 namespace portable::gtk {
 

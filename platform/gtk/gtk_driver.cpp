@@ -1,8 +1,10 @@
 // Each visible top-level window of the core is a GtkWindow holding a drawing
-// area of exactly the client size. The core paints into its own surface;
+// area of exactly the client size, with GTK scroll bars to its right and
+// below it when the window has them. The core paints into its own surface;
 // present() copies that into a cairo image kept per window, and the drawing
 // area's draw handler shows it. Host input goes to the core through
-// core_input.h; the core decides what it means.
+// core_input.h; the core decides what it means, and the scroll bars move
+// only when the program moves them.
 #include "platform/gtk/gtk_driver.h"
 
 #include <gtk/gtk.h>
@@ -18,10 +20,13 @@
 #include <memory>
 
 #include "platform/gtk/app_icon.h"
+#include "platform/gtk/frame_extents.h"
 #include "platform/gtk/gtk_clipboard.h"
 #include "platform/gtk/gtk_keys.h"
 #include "platform/gtk/gtk_menu.h"
+#include "platform/gtk/gtk_scroll.h"
 #include "platform/portable/core_input.h"
+#include "platform/portable/user.h"
 
 namespace portable {
 
@@ -29,11 +34,24 @@ namespace {
 
 class GtkDriver;
 
+struct HostWindow;
+
+// One of a window's scroll bars, and the thumb drag it may be in.
+struct HostScrollBar {
+    HostWindow* window = nullptr;
+    int bar = 0;  // SB_HORZ or SB_VERT
+    GtkWidget* widget = nullptr;
+    bool dragging = false;
+    int thumb = 0;  // where the drag has put the thumb
+};
+
 struct HostWindow {
     GtkDriver* driver = nullptr;
     HWND hwnd = nullptr;
     GtkWidget* window = nullptr;
+    GtkWidget* grid = nullptr;  // the area with the scroll bars beside it
     GtkWidget* area = nullptr;
+    HostScrollBar bars[2];             // SB_HORZ, SB_VERT
     cairo_surface_t* image = nullptr;  // what the core presented last, client-sized
     // Parts presented since the last draw: a draw of these is our own redraw,
     // anything beyond them was exposed by the host and the core repaints it.
@@ -53,6 +71,10 @@ class GtkDriver final : public DisplayDriver {
     void window_destroyed(HWND hwnd) override;
     void icon_changed(HWND hwnd, HICON icon, bool big) override;
     bool client_origin(HWND hwnd, POINT& origin) override;
+    RECT screen() override;
+    RECT work_area() override;
+    bool frame_extents(RECT& extents) override;
+    int scroll_bar_size() override;
     void present(HWND hwnd, const Surface& surface, const RECT& dirty) override;
     bool poll() override;
     void wait() override;
@@ -69,6 +91,10 @@ class GtkDriver final : public DisplayDriver {
 
     std::map<HWND, std::unique_ptr<HostWindow>> windows_;
     GdkPixbuf* icon_ = nullptr;
+    int scroll_bar_size_ = 0;   // measured on first use
+    bool frame_asked_ = false;  // the window manager was asked about its frame
+    bool frame_known_ = false;
+    RECT frame_{};
     GdkEvent* last_input_ = nullptr;  // the grab of a popup menu needs its trigger
     bool delivered_ = false;
     bool shut_down_ = false;
@@ -135,6 +161,55 @@ gboolean on_key(GtkWidget*, GdkEventKey* ev, gpointer data) {
     input_key(w->hwnd, vk, ev->type == GDK_KEY_PRESS);
     w->driver->delivered(reinterpret_cast<GdkEvent*>(ev));
     return TRUE;
+}
+
+gboolean on_wheel(GtkWidget*, GdkEventScroll* ev, gpointer data) {
+    auto* w = static_cast<HostWindow*>(data);
+    int vertical, horizontal;
+    if (!gtk::wheel_deltas(*ev, vertical, horizontal))
+        return TRUE;
+    // The point is where the pointer is over the drawing area, also for a
+    // turn over a scroll bar.
+    int x = 0, y = 0;
+    if (GdkWindow* area = gtk_widget_get_window(w->area)) {
+        int ax = 0, ay = 0;
+        gdk_window_get_origin(area, &ax, &ay);
+        x = pixel(ev->x_root) - ax;
+        y = pixel(ev->y_root) - ay;
+    }
+    if (vertical != 0)
+        input_mouse_wheel(w->hwnd, false, vertical, x, y);
+    if (horizontal != 0)
+        input_mouse_wheel(w->hwnd, true, horizontal, x, y);
+    w->driver->delivered(nullptr);
+    return TRUE;
+}
+
+// The user works a scroll bar: the core hears what it means and the bar
+// stays where it is (TRUE) until the program moves it.
+gboolean on_scroll_bar_change(GtkRange*, GtkScrollType type, gdouble value, gpointer data) {
+    auto* b = static_cast<HostScrollBar*>(data);
+    const int code = gtk::scroll_code(type);
+    if (code < 0)
+        return TRUE;
+    if (code == SB_THUMBTRACK) {
+        b->dragging = true;
+        b->thumb = static_cast<int>(std::lround(value));
+    }
+    input_scroll(b->window->hwnd, b->bar, static_cast<UINT>(code), b->thumb);
+    b->window->driver->delivered(nullptr);
+    return TRUE;
+}
+
+// Letting go of a scroll bar ends what the press began, as on Win32.
+gboolean on_scroll_bar_release(GtkWidget*, GdkEventButton*, gpointer data) {
+    auto* b = static_cast<HostScrollBar*>(data);
+    if (b->dragging)
+        input_scroll(b->window->hwnd, b->bar, SB_THUMBPOSITION, b->thumb);
+    b->dragging = false;
+    input_scroll(b->window->hwnd, b->bar, SB_ENDSCROLL, 0);
+    b->window->driver->delivered(nullptr);
+    return FALSE;  // GTK ends its own drag too
 }
 
 gboolean on_delete(GtkWidget*, GdkEvent*, gpointer data) {
@@ -235,6 +310,20 @@ void GtkDriver::apply(HostWindow& w, const WindowInfo& info) {
     gtk_window_set_title(GTK_WINDOW(w.window), title);
     g_free(title);
     int width = std::max(1, info.client_width), height = std::max(1, info.client_height);
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        const ScrollBarInfo& b = bar == SB_HORZ ? info.horizontal : info.vertical;
+        GtkWidget* widget = w.bars[bar].widget;
+        gtk::set_scroll_range(gtk_range_get_adjustment(GTK_RANGE(widget)), b.min, b.max, b.page,
+                              b.pos);
+        gtk_widget_set_sensitive(widget, b.enabled);
+        gtk_widget_set_visible(widget, b.shown);
+    }
+    // A window the program placed goes where the core put its client area
+    // (static gravity: the position is the client area's, not the frame's).
+    if (info.placed && !gtk_widget_get_mapped(w.window)) {
+        gtk_window_set_gravity(GTK_WINDOW(w.window), GDK_GRAVITY_STATIC);
+        gtk_window_move(GTK_WINDOW(w.window), info.client_origin.x, info.client_origin.y);
+    }
     gtk_window_set_resizable(GTK_WINDOW(w.window), info.resizable);
     if (info.resizable) {
         // The client size is where the window starts; the user may change it.
@@ -255,16 +344,38 @@ void GtkDriver::window_created(const WindowInfo& info) {
     w->hwnd = info.hwnd;
     w->presented = cairo_region_create();
     w->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    w->grid = gtk_grid_new();
     w->area = gtk_drawing_area_new();
-    gtk_widget_add_events(
-        w->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
-    gtk_container_add(GTK_CONTAINER(w->window), w->area);
-    gtk_widget_show(w->area);
+    gtk_widget_add_events(w->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                       GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
+                                       GDK_SMOOTH_SCROLL_MASK);
+    gtk_container_add(GTK_CONTAINER(w->window), w->grid);
+    gtk_grid_attach(GTK_GRID(w->grid), w->area, 0, 0, 1, 1);
     HostWindow* raw = w.get();
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        HostScrollBar& b = w->bars[bar];
+        b.window = raw;
+        b.bar = bar;
+        b.widget = gtk_scrollbar_new(
+            bar == SB_HORZ ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, nullptr);
+        gtk_widget_set_can_focus(b.widget, FALSE);
+        gtk_widget_add_events(b.widget, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+        gtk_widget_set_no_show_all(b.widget, TRUE);  // shown when the core says so
+        if (bar == SB_HORZ)
+            gtk_grid_attach(GTK_GRID(w->grid), b.widget, 0, 1, 1, 1);
+        else
+            gtk_grid_attach(GTK_GRID(w->grid), b.widget, 1, 0, 1, 1);
+        g_signal_connect(b.widget, "change-value", G_CALLBACK(on_scroll_bar_change), &b);
+        g_signal_connect(b.widget, "button-release-event", G_CALLBACK(on_scroll_bar_release), &b);
+        g_signal_connect(b.widget, "scroll-event", G_CALLBACK(on_wheel), raw);
+    }
+    gtk_widget_show(w->area);
+    gtk_widget_show(w->grid);
     g_signal_connect(w->area, "draw", G_CALLBACK(on_draw), raw);
     g_signal_connect(w->area, "button-press-event", G_CALLBACK(on_button), raw);
     g_signal_connect(w->area, "button-release-event", G_CALLBACK(on_button), raw);
     g_signal_connect(w->area, "motion-notify-event", G_CALLBACK(on_motion), raw);
+    g_signal_connect(w->area, "scroll-event", G_CALLBACK(on_wheel), raw);
     g_signal_connect(w->window, "key-press-event", G_CALLBACK(on_key), raw);
     g_signal_connect(w->window, "key-release-event", G_CALLBACK(on_key), raw);
     g_signal_connect(w->window, "delete-event", G_CALLBACK(on_delete), raw);
@@ -299,6 +410,10 @@ void GtkDriver::destroy(HostWindow& w) {
     }
     g_signal_handlers_disconnect_by_data(w.area, &w);
     g_signal_handlers_disconnect_by_data(w.window, &w);
+    for (HostScrollBar& b : w.bars) {
+        g_signal_handlers_disconnect_by_data(b.widget, &b);
+        g_signal_handlers_disconnect_by_data(b.widget, &w);
+    }
     gtk_widget_destroy(w.window);
     if (w.image != nullptr)
         cairo_surface_destroy(w.image);
@@ -329,6 +444,70 @@ bool GtkDriver::client_origin(HWND hwnd, POINT& origin) {
     gdk_window_get_origin(gdk, &x, &y);
     origin = POINT{x, y};
     return true;
+}
+
+// The primary monitor, or the first where none is marked primary.
+GdkMonitor* primary_monitor() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
+}
+
+// The whole monitor, or what its panels leave.
+bool monitor_area(bool work, RECT& area) {
+    GdkMonitor* monitor = primary_monitor();
+    if (monitor == nullptr)
+        return false;
+    GdkRectangle r;
+    if (work)
+        gdk_monitor_get_workarea(monitor, &r);
+    else
+        gdk_monitor_get_geometry(monitor, &r);
+    area = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
+    return true;
+}
+
+RECT GtkDriver::screen() {
+    RECT area;
+    return monitor_area(false, area) ? area : DisplayDriver::screen();
+}
+
+RECT GtkDriver::work_area() {
+    RECT area;
+    return monitor_area(true, area) ? area : DisplayDriver::work_area();
+}
+
+bool GtkDriver::frame_extents(RECT& extents) {
+    // Asked once, with a window like the core's fixed ones that is never shown.
+    if (!frame_asked_) {
+        frame_asked_ = true;
+        GtkWidget* probe = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_resizable(GTK_WINDOW(probe), FALSE);
+        gtk_widget_realize(probe);
+        WindowInfo fixed;
+        fixed.minimizable = true;
+        apply_functions(probe, fixed);
+        frame_known_ = gtk::frame_extents(probe, frame_);
+        gtk_widget_destroy(probe);
+    }
+    if (frame_known_)
+        extents = frame_;
+    return frame_known_;
+}
+
+int GtkDriver::scroll_bar_size() {
+    // What the theme gives a vertical scroll bar; horizontal ones are as high.
+    if (scroll_bar_size_ == 0) {
+        GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_VERTICAL, nullptr);
+        g_object_ref_sink(bar);
+        gtk_widget_show(bar);  // a hidden widget asks for no room
+        int minimum = 0, natural = 0;
+        gtk_widget_get_preferred_width(bar, &minimum, &natural);
+        gtk_widget_destroy(bar);
+        g_object_unref(bar);
+        scroll_bar_size_ = std::max(1, natural);
+    }
+    return scroll_bar_size_;
 }
 
 void GtkDriver::present(HWND hwnd, const Surface& surface, const RECT& dirty) {

@@ -13,6 +13,9 @@ std::deque<UINT> popup_choices;
 Activity counts;
 bool close_when_idle = true;
 int idle_streak = 0;
+constexpr RECT default_screen{0, 0, 1920, 1080};
+RECT screen_rect = default_screen;
+RECT work_rect = default_screen;
 
 // After this many waits in a row with nothing delivered the program is
 // waiting for something that cannot come (no window left to close, or
@@ -35,6 +38,12 @@ void deliver(const ScriptedInput& e) {
             break;
         case ScriptedInput::Kind::expose:
             input_expose(e.hwnd, nullptr);
+            break;
+        case ScriptedInput::Kind::wheel:
+            input_mouse_wheel(e.hwnd, e.horizontal, e.delta, e.x, e.y);
+            break;
+        case ScriptedInput::Kind::scroll:
+            input_scroll(e.hwnd, e.bar, e.code, e.x);
             break;
     }
 }
@@ -71,12 +80,18 @@ void set_close_when_idle(bool on) {
     close_when_idle = on;
 }
 
+void set_screen(const RECT& screen, const RECT& work_area) {
+    screen_rect = screen;
+    work_rect = work_area;
+}
+
 void reset() {
     script.clear();
     popup_choices.clear();
     counts = Activity{};
     close_when_idle = true;
     idle_streak = 0;
+    screen_rect = work_rect = default_screen;
 }
 
 namespace {
@@ -86,6 +101,8 @@ class HeadlessDriver : public DisplayDriver {
     const char* name() const override { return "headless"; }
 
     void present(HWND, const Surface&, const RECT&) override { ++counts.presents; }
+    RECT screen() override { return screen_rect; }
+    RECT work_area() override { return work_rect; }
 
     bool poll() override {
         ++counts.poll_calls;

@@ -1,7 +1,8 @@
 // The display driver for running without a display: windows exist only in
-// the core (their pixels stay in the core's surfaces), input comes from a
-// script the tests fill, and a program left waiting for input is asked to
-// close its windows, as a user would, so that it ends by itself.
+// the core (their pixels stay in the core's surfaces) on a screen of a fixed
+// size, input comes from a script the tests fill, and a program left waiting
+// for input is asked to close its windows, as a user would, so that it ends
+// by itself.
 #pragma once
 
 #include <deque>
@@ -16,7 +17,7 @@ DisplayDriver* create_headless_driver();
 namespace headless {
 
 struct ScriptedInput {
-    enum class Kind { button, move, key, close, expose };
+    enum class Kind { button, move, key, close, expose, wheel, scroll };
     Kind kind = Kind::button;
     HWND hwnd = nullptr;
     MouseButton button = MouseButton::left;
@@ -25,6 +26,10 @@ struct ScriptedInput {
     int x = 0;
     int y = 0;
     UINT virtual_key = 0;
+    bool horizontal = false;  // wheel: a tilt
+    int delta = 0;            // wheel
+    int bar = 0;              // scroll: SB_HORZ or SB_VERT
+    UINT code = 0;            // scroll: SB_LINEDOWN ...
 };
 
 struct Activity {
@@ -43,6 +48,9 @@ bool deliver_input();
 void push_popup_choice(UINT id);
 Activity& activity();
 void set_close_when_idle(bool on);
+// The screen the driver reports, and its work area: 1920 x 1080, all of it
+// free, until changed.
+void set_screen(const RECT& screen, const RECT& work_area);
 void reset();
 
 }  // namespace headless

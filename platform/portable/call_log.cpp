@@ -1,14 +1,18 @@
-#include <cstdio>
+#include "platform/portable/call_log.h"
 
-#include "platform/portable/test_control.h"
-#include "platform/portable/window_state.h"
+#include <cstdio>
 
 namespace portable {
 
 namespace {
 
 bool log_on = false;
-std::vector<std::string> entries;
+
+std::string hex(UINT_PTR value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%llX", static_cast<unsigned long long>(value));
+    return buffer;
+}
 
 }  // namespace
 
@@ -16,12 +20,16 @@ bool call_log_enabled() {
     return log_on;
 }
 
-void log_call(std::string text) {
-    if (log_on)
-        entries.push_back(std::move(text));
+void set_call_log_enabled(bool on) {
+    log_on = on;
 }
 
-std::string log_text(LPCSTR text) {
+std::vector<std::string>& call_log_entries() {
+    static std::vector<std::string> entries;
+    return entries;
+}
+
+std::string log_arg(LPCSTR text) {
     if (text == nullptr)
         return "NULL";
     if (IS_INTRESOURCE(text))
@@ -29,30 +37,59 @@ std::string log_text(LPCSTR text) {
     return "\"" + std::string(text) + "\"";
 }
 
-std::string log_hex(UINT_PTR value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "0x%llX", static_cast<unsigned long long>(value));
-    return buffer;
+std::string log_arg(Hex value) {
+    return hex(value.value);
 }
 
-std::string log_handle(const void* handle) {
-    if (handle == nullptr)
+std::string log_arg(const void* handle) {
+    return handle == nullptr ? "NULL" : hex(reinterpret_cast<UINT_PTR>(handle));
+}
+
+std::string log_arg(std::nullptr_t) {
+    return "NULL";
+}
+
+std::string log_arg(const RECT* r) {
+    if (r == nullptr)
         return "NULL";
-    return log_hex(reinterpret_cast<UINT_PTR>(handle));
+    return "{" + std::to_string(r->left) + ", " + std::to_string(r->top) + ", " +
+           std::to_string(r->right) + ", " + std::to_string(r->bottom) + "}";
 }
 
-namespace test {
-
-void enable_call_log(bool on) {
-    log_on = on;
-}
-const std::vector<std::string>& call_log() {
-    return entries;
-}
-void clear_call_log() {
-    entries.clear();
+std::string log_arg(const POINT* p) {
+    if (p == nullptr)
+        return "NULL";
+    return "{" + std::to_string(p->x) + ", " + std::to_string(p->y) + "}";
 }
 
-}  // namespace test
+std::string log_arg(const MSG* m) {
+    if (m == nullptr)
+        return "NULL";
+    return "{" + log_arg(m->hwnd) + ", " + hex(m->message) + "}";
+}
+
+std::string log_arg(const SCROLLINFO* si) {
+    if (si == nullptr)
+        return "NULL";
+    std::string s = "{mask " + hex(si->fMask);
+    if ((si->fMask & SIF_RANGE) != 0)
+        s += ", range " + std::to_string(si->nMin) + ".." + std::to_string(si->nMax);
+    if ((si->fMask & SIF_PAGE) != 0)
+        s += ", page " + std::to_string(si->nPage);
+    if ((si->fMask & SIF_POS) != 0)
+        s += ", pos " + std::to_string(si->nPos);
+    return s + "}";
+}
+
+std::string log_arg(const WNDCLASSA* wc) {
+    return wc == nullptr ? "NULL" : log_arg(wc->lpszClassName);
+}
+
+std::string log_arg(const WNDCLASSEXA* wc) {
+    if (wc == nullptr)
+        return "NULL";
+    return log_arg(wc->lpszClassName) + ", style " + hex(wc->style) + ", size " +
+           std::to_string(wc->cbSize);
+}
 
 }  // namespace portable

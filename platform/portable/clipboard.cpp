@@ -1,33 +1,13 @@
-#include "platform/portable/clipboard.h"
-
 #include <cstring>
-#include <map>
 
-#include "platform/portable/clipboard_control.h"
+#include "platform/portable/clipboard_state.h"
 #include "platform/portable/kernel.h"
 
 namespace portable {
 
 namespace {
 
-HWND__ other_program_window{};
-
-struct Clipboard {
-    bool open = false;
-    bool opened_by_other = false;  // occupy_clipboard
-    HWND opener = nullptr;
-    HWND owner = nullptr;
-    std::map<UINT, HGLOBAL> data;  // every block here is the clipboard's
-    // A foreign picture wrapped for one GetClipboardData: freed at the next
-    // one, or when the clipboard is emptied.
-    HGLOBAL foreign = nullptr;
-    ClipboardHost* host = nullptr;
-};
-
-Clipboard& clipboard() {
-    static Clipboard c;
-    return c;
-}
+HWND__ other_program{};
 
 bool open_for_us() {
     const Clipboard& c = clipboard();
@@ -39,6 +19,17 @@ void free_foreign() {
     if (c.foreign != nullptr)
         GlobalFree(c.foreign);
     c.foreign = nullptr;
+}
+
+}  // namespace
+
+Clipboard& clipboard() {
+    static Clipboard c;
+    return c;
+}
+
+HWND other_program_window() {
+    return &other_program;
 }
 
 void free_contents() {
@@ -61,8 +52,6 @@ void tell_host_dib() {
     c.host->dib_changed(bytes, size);
 }
 
-}  // namespace
-
 void set_clipboard_host(ClipboardHost* host) {
     clipboard().host = host;
 }
@@ -72,67 +61,7 @@ void host_clipboard_taken() {
     if (c.open)
         return;
     free_contents();
-    c.owner = &other_program_window;
-}
-
-HWND foreign_clipboard_window() {
-    return &other_program_window;
-}
-
-bool occupy_clipboard() {
-    Clipboard& c = clipboard();
-    if (c.open)
-        return false;
-    c.open = true;
-    c.opened_by_other = true;
-    c.opener = &other_program_window;
-    return true;
-}
-
-void release_clipboard() {
-    Clipboard& c = clipboard();
-    if (!c.opened_by_other)
-        return;
-    c.open = false;
-    c.opened_by_other = false;
-    c.opener = nullptr;
-}
-
-std::vector<uint8_t> clipboard_dib() {
-    Clipboard& c = clipboard();
-    auto it = c.data.find(CF_DIB);
-    if (it == c.data.end())
-        return {};
-    size_t size = 0;
-    const uint8_t* bytes = global_block_bytes(it->second, &size);
-    if (bytes == nullptr)
-        return {};
-    return std::vector<uint8_t>(bytes, bytes + size);
-}
-
-bool put_foreign_clipboard_dib(const uint8_t* dib, size_t size) {
-    Clipboard& c = clipboard();
-    if (c.open)
-        return false;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (block == nullptr)
-        return false;
-    if (size > 0)
-        std::memcpy(global_block_bytes(block, nullptr), dib, size);
-    free_contents();
-    c.owner = &other_program_window;
-    c.data[CF_DIB] = block;
-    tell_host_dib();
-    return true;
-}
-
-void reset_clipboard() {
-    Clipboard& c = clipboard();
-    free_contents();
-    c.open = false;
-    c.opened_by_other = false;
-    c.opener = nullptr;
-    c.owner = nullptr;
+    c.owner = other_program_window();
 }
 
 }  // namespace portable

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/portable/clipboard_host.h"
 #include "platform/portable/types.h"
 
 namespace portable {

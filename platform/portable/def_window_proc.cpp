@@ -63,6 +63,12 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             if (r == nullptr)
                 return 0;
             RECT insets = frame_insets(w->style, w->ex_style, !w->is_child() && w->menu != nullptr);
+            // The scroll bars are part of the frame here, though not for
+            // AdjustWindowRectEx.
+            if ((w->style & WS_VSCROLL) != 0)
+                insets.right += scroll_bar_size();
+            if ((w->style & WS_HSCROLL) != 0)
+                insets.bottom += scroll_bar_size();
             r->left += insets.left;
             r->top += insets.top;
             r->right -= insets.right;
@@ -142,8 +148,10 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         case WM_CONTEXTMENU:
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL:
             if (w->is_child())
-                return send_message(w->parent, WM_CONTEXTMENU, wParam, lParam);
+                return send_message(w->parent, Msg, wParam, lParam);
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;

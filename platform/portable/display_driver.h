@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/portable/clipboard_host.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/types.h"
 
@@ -25,6 +26,16 @@ struct MenuEntry {
     std::vector<MenuEntry> children;  // entries of a submenu
 };
 
+// A standard scroll bar of a window, as the core hands it to a driver.
+struct ScrollBarInfo {
+    bool shown = false;
+    bool enabled = true;  // false: shown without anything to scroll
+    int min = 0;
+    int max = 0;
+    int page = 0;  // 0: no proportional thumb
+    int pos = 0;
+};
+
 // A top-level window as the core hands it to a driver. Child windows are the
 // core's business alone.
 struct WindowInfo {
@@ -33,13 +44,18 @@ struct WindowInfo {
     int client_width = 0;
     int client_height = 0;
     POINT client_origin{};     // where the core placed the client area on the screen
+    bool placed = false;       // the program chose that place (else the host places it)
     bool resizable = false;    // a sizing frame, and SC_SIZE still in the system menu
     bool maximizable = false;  // a maximize box, and SC_MAXIMIZE still in the system menu
     bool minimizable = false;  // a minimize box, and SC_MINIMIZE still in the system menu
+    // Beside the client area: the vertical bar to its right, the horizontal
+    // one below it.
+    ScrollBarInfo horizontal;
+    ScrollBarInfo vertical;
 };
 
 class DisplayDriver {
-public:
+  public:
     virtual ~DisplayDriver() = default;
     virtual const char* name() const = 0;
 
@@ -52,6 +68,17 @@ public:
     // Where the host put the client area's top-left corner on the screen, when
     // it knows better than the core (a window manager placed the window).
     virtual bool client_origin(HWND, POINT&) { return false; }
+
+    // The primary screen, and its work area: what the host's panels and docks
+    // leave of it.
+    virtual RECT screen() { return RECT{0, 0, 1920, 1080}; }
+    virtual RECT work_area() { return screen(); }
+    // How far the host's frame (title bar, borders) reaches beyond a client
+    // area on each side; false while that is not known.
+    virtual bool frame_extents(RECT&) { return false; }
+    // The thickness of the host's scroll bars: the width of a vertical one,
+    // the height of a horizontal one.
+    virtual int scroll_bar_size() { return 17; }
 
     // Painting: the core painted into the window's surface; show `dirty` of it.
     virtual void present(HWND, const Surface&, const RECT& /*dirty*/) {}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 namespace portable {
 
@@ -258,7 +259,20 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
     // for bottom-up rows; a negative extent mirrors.
     const int64_t dw = DestWidth < 0 ? -int64_t{DestWidth} : DestWidth;
     const int64_t dh = DestHeight < 0 ? -int64_t{DestHeight} : DestHeight;
-    for (int64_t j = 0; j < dh; ++j) {
+    // Only the rows and columns that land inside the clip are visited: a
+    // picture far larger than the window costs what the window shows.
+    const auto visible = [](int64_t dest, int extent, int64_t count, LONG low, LONG high) {
+        // Destination coordinate of step k: dest + k, or dest - 1 - k when mirrored.
+        int64_t first = extent < 0 ? dest - high : low - dest;
+        int64_t end = extent < 0 ? dest - low : high - dest;
+        return std::pair<int64_t, int64_t>{std::max<int64_t>(0, first),
+                                           std::min<int64_t>(count, end)};
+    };
+    const auto [j_first, j_end] =
+        visible(yDest, DestHeight, dh, target.clip.top, target.clip.bottom);
+    const auto [i_first, i_end] =
+        visible(xDest, DestWidth, dw, target.clip.left, target.clip.right);
+    for (int64_t j = j_first; j < j_end; ++j) {
         int64_t dy = DestHeight < 0 ? yDest - 1 - j : yDest + j;
         if (dy < target.clip.top || dy >= target.clip.bottom)
             continue;
@@ -269,7 +283,7 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
             continue;
         int64_t stored_row = top_down ? rows - 1 - row_from_bottom : row_from_bottom;
         const uint8_t* line = src + stored_row * stride;
-        for (int64_t i = 0; i < dw; ++i) {
+        for (int64_t i = i_first; i < i_end; ++i) {
             int64_t dx = DestWidth < 0 ? xDest - 1 - i : xDest + i;
             if (dx < target.clip.left || dx >= target.clip.right)
                 continue;

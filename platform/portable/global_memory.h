@@ -48,7 +48,4 @@ namespace portable {
 // or null for an invalid handle.
 uint8_t* global_block_bytes(HGLOBAL h, size_t* size);
 
-// Number of live blocks, for leak checks in tests.
-size_t live_global_blocks();
-
 }  // namespace portable

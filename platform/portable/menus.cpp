@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "platform/portable/kernel.h"
-#include "platform/portable/test_control.h"
 #include "platform/portable/window_state.h"
 
 namespace portable {
@@ -24,7 +23,7 @@ struct Menu {
 
 std::map<UINT_PTR, std::unique_ptr<Menu>> menus;
 UINT_PTR next_menu = 0x20010;
-test::PopupRecord last_popup_record;
+PopupRecord last_popup;
 int popup_count = 0;
 
 Menu* find_menu(HMENU h) {
@@ -180,43 +179,36 @@ bool menu_has_command(HMENU h, UINT command) {
 void reset_menus() {
     menus.clear();
     next_menu = 0x20010;
-    last_popup_record = test::PopupRecord{};
+    last_popup = PopupRecord{};
     popup_count = 0;
 }
 
-namespace test {
-
-const PopupRecord& last_popup() {
-    return last_popup_record;
+const PopupRecord& last_popup_record() {
+    return last_popup;
 }
-int popups_shown() {
+int popups_tracked() {
     return popup_count;
 }
-size_t live_menus() {
+size_t menu_count() {
     return menus.size();
 }
-
-}  // namespace test
 
 }  // namespace portable
 
 using namespace portable;
 
 HMENU WINAPI CreateMenu(void) {
-    if (call_log_enabled())
-        log_call("CreateMenu()");
+    log_call("CreateMenu");
     return new_menu();
 }
 
 HMENU WINAPI CreatePopupMenu(void) {
-    if (call_log_enabled())
-        log_call("CreatePopupMenu()");
+    log_call("CreatePopupMenu");
     return new_menu();
 }
 
 BOOL WINAPI DestroyMenu(HMENU hMenu) {
-    if (call_log_enabled())
-        log_call("DestroyMenu(" + log_handle(hMenu) + ")");
+    log_call("DestroyMenu", hMenu);
     if (checked_menu(hMenu) == nullptr)
         return FALSE;
     destroy_menu(hMenu);
@@ -229,9 +221,7 @@ BOOL WINAPI IsMenu(HMENU hMenu) {
 
 BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
     const bool text_item = (uFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) == 0;
-    if (call_log_enabled())
-        log_call("AppendMenuA(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
-                 log_hex(uIDNewItem) + ", " + (text_item ? log_text(lpNewItem) : "NULL") + ")");
+    log_call("AppendMenuA", hMenu, Hex{uFlags}, Hex{uIDNewItem}, text_item ? lpNewItem : nullptr);
     Menu* m = checked_menu(hMenu);
     if (m == nullptr)
         return FALSE;
@@ -254,16 +244,12 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
 }
 
 BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    if (call_log_enabled())
-        log_call("RemoveMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
-                 log_hex(uFlags) + ")");
+    log_call("RemoveMenu", hMenu, Hex{uPosition}, Hex{uFlags});
     return remove_item(hMenu, uPosition, uFlags, false);
 }
 
 BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    if (call_log_enabled())
-        log_call("DeleteMenu(" + log_handle(hMenu) + ", " + log_hex(uPosition) + ", " +
-                 log_hex(uFlags) + ")");
+    log_call("DeleteMenu", hMenu, Hex{uPosition}, Hex{uFlags});
     return remove_item(hMenu, uPosition, uFlags, true);
 }
 
@@ -329,8 +315,7 @@ HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos) {
 }
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
-    if (call_log_enabled())
-        log_call("GetSystemMenu(" + log_handle(hWnd) + ", " + std::to_string(bRevert) + ")");
+    log_call("GetSystemMenu", hWnd, bRevert);
     Window* w = checked_window(hWnd);
     if (w == nullptr || (w->style & WS_SYSMENU) == 0)
         return nullptr;
@@ -356,10 +341,7 @@ HMENU WINAPI GetMenu(HWND hWnd) {
 BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
                            const RECT* prcRect) {
     (void)prcRect;
-    if (call_log_enabled())
-        log_call("TrackPopupMenu(" + log_handle(hMenu) + ", " + log_hex(uFlags) + ", " +
-                 std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(nReserved) +
-                 ", " + log_handle(hWnd) + ")");
+    log_call("TrackPopupMenu", hMenu, Hex{uFlags}, x, y, nReserved, hWnd);
     if (checked_menu(hMenu) == nullptr || checked_window(hWnd) == nullptr)
         return FALSE;
     const bool notify = (uFlags & TPM_NONOTIFY) == 0;
@@ -371,13 +353,13 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     if (find_menu(hMenu) == nullptr || find_window(hWnd) == nullptr)
         return FALSE;
     std::vector<MenuEntry> entries = entries_of(hMenu, 0);
-    last_popup_record = test::PopupRecord{entries, POINT{x, y}, hWnd, uFlags, 0};
+    last_popup = PopupRecord{entries, POINT{x, y}, hWnd, uFlags, 0};
     ++popup_count;
     UINT chosen = display_driver().track_popup_menu(entries, POINT{x, y}, hWnd);
     // Greyed entries, separators and unknown ids cannot be the user's choice.
     if (chosen != 0 && !choosable(entries, chosen))
         chosen = 0;
-    last_popup_record.result = chosen;
+    last_popup.result = chosen;
     if (notify && find_window(hWnd) != nullptr) {
         send_message(hWnd, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
         if (find_window(hWnd) != nullptr)

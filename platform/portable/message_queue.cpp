@@ -12,7 +12,12 @@ namespace portable {
 namespace {
 
 std::deque<MSG> posted;
-std::deque<MSG> input;
+// Host input, with the thumb's whole position for scroll messages.
+struct Input {
+    MSG msg;
+    int track_pos = 0;
+};
+std::deque<Input> input;
 bool quit_requested = false;
 int quit_code = 0;
 // The keys as the messages taken so far left them (what GetKeyState reports):
@@ -65,6 +70,22 @@ bool take(std::deque<MSG>& queue, const Filter& filter, bool remove, MSG& out) {
     return false;
 }
 
+// Input taken for the program: the key state and a scroll bar's tracking
+// follow what it has taken.
+bool take_input(const Filter& filter, bool remove, MSG& out) {
+    for (auto it = input.begin(); it != input.end(); ++it)
+        if (filter(it->msg)) {
+            out = it->msg;
+            if (remove) {
+                note_key_state(out);
+                note_scroll_taken(out, it->track_pos);
+                input.erase(it);
+            }
+            return true;
+        }
+    return false;
+}
+
 // A printable key's character, as the US keyboard layout gives it.
 int key_character(UINT vk) {
     const bool shift = taken_keys[VK_SHIFT], control = taken_keys[VK_CONTROL];
@@ -93,15 +114,10 @@ int key_character(UINT vk) {
     }
 }
 
-std::string log_message(const char* name, HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    return std::string(name) + "(" + log_handle(hwnd) + ", " + log_hex(msg) + ", " +
-           log_hex(wparam) + ", " + log_hex(static_cast<UINT_PTR>(lparam)) + ")";
-}
-
 }  // namespace
 
-void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    input.push_back(make_message(hwnd, msg, wparam, lparam));
+void post_input_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, int track_pos) {
+    input.push_back(Input{make_message(hwnd, msg, wparam, lparam), track_pos});
 }
 
 void purge_messages(HWND hwnd) {
@@ -110,7 +126,8 @@ void purge_messages(HWND hwnd) {
             it = it->hwnd == hwnd ? queue.erase(it) : it + 1;
     };
     drop(posted);
-    drop(input);
+    for (auto it = input.begin(); it != input.end();)
+        it = it->msg.hwnd == hwnd ? input.erase(it) : it + 1;
 }
 
 bool messages_waiting() {
@@ -130,16 +147,14 @@ void reset_message_queue() {
 using namespace portable;
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (call_log_enabled())
-        log_call(log_message("SendMessageA", hWnd, Msg, wParam, lParam));
+    log_call("SendMessageA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (checked_window(hWnd) == nullptr)
         return 0;
     return send_message(hWnd, Msg, wParam, lParam);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (call_log_enabled())
-        log_call(log_message("PostMessageA", hWnd, Msg, wParam, lParam));
+    log_call("PostMessageA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (hWnd != nullptr && checked_window(hWnd) == nullptr)
         return FALSE;
     posted.push_back(make_message(hWnd, Msg, wParam, lParam));
@@ -147,8 +162,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-    if (call_log_enabled())
-        log_call("PostQuitMessage(" + std::to_string(nExitCode) + ")");
+    log_call("PostQuitMessage", nExitCode);
     // One pending request at most; the latest exit code wins.
     quit_requested = true;
     quit_code = nExitCode;
@@ -156,9 +170,7 @@ void WINAPI PostQuitMessage(int nExitCode) {
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    if (call_log_enabled())
-        log_call("PeekMessageA(" + log_handle(hWnd) + ", " + log_hex(wMsgFilterMin) + ", " +
-                 log_hex(wMsgFilterMax) + ", " + log_hex(wRemoveMsg) + ")");
+    log_call("PeekMessageA", hWnd, Hex{wMsgFilterMin}, Hex{wMsgFilterMax}, Hex{wRemoveMsg});
     if (lpMsg == nullptr)
         return FALSE;
     const Filter filter{hWnd, wMsgFilterMin, wMsgFilterMax};
@@ -173,11 +185,8 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
             quit_requested = false;
         return TRUE;
     }
-    if (take(input, filter, remove, *lpMsg)) {
-        if (remove)
-            note_key_state(*lpMsg);
+    if (take_input(filter, remove, *lpMsg))
         return TRUE;
-    }
     if (filter.range(WM_PAINT)) {
         // WM_PAINT stays "in the queue" until the window is validated.
         for (auto& [value, w] : window_table())
@@ -199,8 +208,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 BOOL WINAPI WaitMessage(void) {
-    if (call_log_enabled())
-        log_call("WaitMessage()");
+    log_call("WaitMessage");
     if (messages_waiting())
         return TRUE;
     DisplayDriver& driver = display_driver();
@@ -211,9 +219,7 @@ BOOL WINAPI WaitMessage(void) {
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-    if (call_log_enabled())
-        log_call("TranslateMessage(" + (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) +
-                 ")");
+    log_call("TranslateMessage", lpMsg);
     if (lpMsg == nullptr)
         return FALSE;
     if (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN &&
@@ -230,9 +236,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    if (call_log_enabled())
-        log_call("DispatchMessageA(" +
-                 (lpMsg ? log_handle(lpMsg->hwnd) + ", " + log_hex(lpMsg->message) : "NULL") + ")");
+    log_call("DispatchMessageA", lpMsg);
     if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
         return 0;  // thread messages have no window
     if (checked_window(lpMsg->hwnd) == nullptr)
@@ -241,9 +245,7 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 }
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
-    if (call_log_enabled())
-        log_call("IsDialogMessageA(" + log_handle(hDlg) + ", " +
-                 (lpMsg ? log_hex(lpMsg->message) : std::string("NULL")) + ")");
+    log_call("IsDialogMessageA", hDlg, lpMsg);
     if (lpMsg == nullptr || find_window(hDlg) == nullptr)
         return FALSE;
     if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))
@@ -274,8 +276,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
 
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                                LPARAM lParam) {
-    if (call_log_enabled())
-        log_call(log_message("CallWindowProcA", hWnd, Msg, wParam, lParam));
+    log_call("CallWindowProcA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (lpPrevWndFunc == nullptr)
         return 0;
     return lpPrevWndFunc(hWnd, Msg, wParam, lParam);

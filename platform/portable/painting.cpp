@@ -121,8 +121,7 @@ void detach_paint_contexts(Window& w) {
 using namespace portable;
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
-    if (call_log_enabled())
-        log_call("BeginPaint(" + log_handle(hWnd) + ")");
+    log_call("BeginPaint", hWnd);
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpPaint == nullptr)
         return nullptr;
@@ -147,8 +146,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
-    if (call_log_enabled())
-        log_call("EndPaint(" + log_handle(hWnd) + ")");
+    log_call("EndPaint", hWnd);
     if (lpPaint == nullptr)
         return FALSE;
     forget_context(hWnd, lpPaint->hdc);
@@ -158,8 +156,7 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
 }
 
 HDC WINAPI GetDC(HWND hWnd) {
-    if (call_log_enabled())
-        log_call("GetDC(" + log_handle(hWnd) + ")");
+    log_call("GetDC", hWnd);
     if (hWnd == nullptr)
         return create_surface_dc(&detached_surface, RECT{}, nullptr);
     Window* w = checked_window(hWnd);
@@ -171,8 +168,7 @@ HDC WINAPI GetDC(HWND hWnd) {
 }
 
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
-    if (call_log_enabled())
-        log_call("ReleaseDC(" + log_handle(hWnd) + ", " + log_handle(hDC) + ")");
+    log_call("ReleaseDC", hWnd, hDC);
     DeviceContext* dc = dc_from_handle(hDC);
     if (dc == nullptr || dc->surface == nullptr)
         return 0;
@@ -185,10 +181,21 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
     return 1;
 }
 
+BOOL WINAPI UpdateWindow(HWND hWnd) {
+    log_call("UpdateWindow", hWnd);
+    Window* w = checked_window(hWnd);
+    if (w == nullptr)
+        return FALSE;
+    if (IsWindowVisible(hWnd) && !IsRectEmpty(&w->update))
+        send_message(hWnd, WM_PAINT, 0, 0);
+    for (HWND child : children_of(hWnd))
+        if (find_window(child) != nullptr)
+            UpdateWindow(child);
+    return TRUE;
+}
+
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
-    if (call_log_enabled())
-        log_call("InvalidateRect(" + log_handle(hWnd) + ", " + (lpRect ? "rect" : "NULL") + ", " +
-                 std::to_string(bErase) + ")");
+    log_call("InvalidateRect", hWnd, lpRect, bErase);
     if (hWnd == nullptr) {
         std::vector<HWND> all;
         for (auto& [value, w] : window_table())
@@ -207,8 +214,7 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
 }
 
 BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect) {
-    if (call_log_enabled())
-        log_call("ValidateRect(" + log_handle(hWnd) + ", " + (lpRect ? "rect" : "NULL") + ")");
+    log_call("ValidateRect", hWnd, lpRect);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;

@@ -1,7 +1,8 @@
-// The core's own frame metrics, the window-rectangle arithmetic built on them
-// and the rectangle helpers.
+// The core's own frame metrics, the window-rectangle arithmetic built on them,
+// the screen and settings the display driver gives, and the rectangle helpers.
 #include <algorithm>
 
+#include "platform/portable/kernel.h"
 #include "platform/portable/window_state.h"
 
 namespace portable {
@@ -17,8 +18,27 @@ constexpr int border_width = 1;
 constexpr int fixed_frame_width = 3;
 constexpr int sizing_frame_width = 4;
 constexpr int edge_width = 2;
-constexpr int screen_width = 1920;
-constexpr int screen_height = 1080;
+// Lines the wheel scrolls per notch, and characters per notch of a tilt.
+constexpr UINT wheel_lines = 3;
+constexpr UINT wheel_chars = 3;
+
+// The work area as the core's windows see it. Where the host draws a frame
+// of its own around each window, a captioned window's rectangle must lie in
+// the part of the work area that leaves room for the difference between the
+// two frames, so that the host's window lies within the work area.
+RECT core_work_area() {
+    DisplayDriver& driver = display_driver();
+    RECT area = driver.work_area();
+    RECT host;
+    if (!driver.frame_extents(host))
+        return area;
+    const RECT core = frame_insets(WS_CAPTION | WS_SYSMENU, 0, false);
+    area.left += host.left - core.left;
+    area.top += host.top - core.top;
+    area.right -= host.right - core.right;
+    area.bottom -= host.bottom - core.bottom;
+    return area;
+}
 
 }  // namespace
 
@@ -50,10 +70,18 @@ using namespace portable;
 
 int WINAPI GetSystemMetrics(int nIndex) {
     switch (nIndex) {
-        case SM_CXSCREEN:
-            return screen_width;
-        case SM_CYSCREEN:
-            return screen_height;
+        case SM_CXSCREEN: {
+            const RECT screen = display_driver().screen();
+            return screen.right - screen.left;
+        }
+        case SM_CYSCREEN: {
+            const RECT screen = display_driver().screen();
+            return screen.bottom - screen.top;
+        }
+        case SM_CXVSCROLL:
+            return scroll_bar_size();
+        case SM_CYHSCROLL:
+            return scroll_bar_size();
         case SM_CYCAPTION:
             return caption_height;
         case SM_CYSMCAPTION:
@@ -86,16 +114,30 @@ int WINAPI GetSystemMetrics(int nIndex) {
     }
 }
 
+BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni) {
+    log_call("SystemParametersInfoA", Hex{uiAction}, uiParam, pvParam, fWinIni);
+    if (pvParam == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    switch (uiAction) {
+        case SPI_GETWORKAREA:
+            *static_cast<RECT*>(pvParam) = core_work_area();
+            return TRUE;
+        case SPI_GETWHEELSCROLLLINES:
+            *static_cast<UINT*>(pvParam) = wheel_lines;
+            return TRUE;
+        case SPI_GETWHEELSCROLLCHARS:
+            *static_cast<UINT*>(pvParam) = wheel_chars;
+            return TRUE;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+    }
+}
+
 BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD dwExStyle) {
-    if (call_log_enabled())
-        log_call("AdjustWindowRectEx(" +
-                 (lpRect == nullptr
-                      ? std::string("NULL")
-                      : "{" + std::to_string(lpRect->left) + ", " + std::to_string(lpRect->top) +
-                            ", " + std::to_string(lpRect->right) + ", " +
-                            std::to_string(lpRect->bottom) + "}") +
-                 ", " + log_hex(dwStyle) + ", " + std::to_string(bMenu) + ", " +
-                 log_hex(dwExStyle) + ")");
+    log_call("AdjustWindowRectEx", lpRect, Hex{dwStyle}, bMenu, Hex{dwExStyle});
     if (lpRect == nullptr)
         return FALSE;
     RECT insets = frame_insets(dwStyle, dwExStyle, bMenu != FALSE);

@@ -8,15 +8,22 @@ namespace portable::test {
 
 namespace {
 
+using Kind = headless::ScriptedInput::Kind;
+
 void push(headless::ScriptedInput e) {
     headless::push_input(e);
 }
 
+headless::ScriptedInput event(Kind kind, HWND hwnd) {
+    headless::ScriptedInput e;
+    e.kind = kind;
+    e.hwnd = hwnd;
+    return e;
+}
+
 headless::ScriptedInput button_event(HWND hwnd, MouseButton button, bool down, int x, int y,
                                      bool double_click) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::button;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::button, hwnd);
     e.button = button;
     e.down = down;
     e.double_click = double_click;
@@ -56,18 +63,14 @@ void double_click(HWND hwnd, MouseButton button, int x, int y) {
 }
 
 void mouse_move(HWND hwnd, int x, int y) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::move;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::move, hwnd);
     e.x = x;
     e.y = y;
     push(e);
 }
 
 void key(HWND hwnd, UINT virtual_key, bool down) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::key;
-    e.hwnd = hwnd;
+    headless::ScriptedInput e = event(Kind::key, hwnd);
     e.virtual_key = virtual_key;
     e.down = down;
     push(e);
@@ -78,11 +81,25 @@ void key_press(HWND hwnd, UINT virtual_key) {
     key(hwnd, virtual_key, false);
 }
 
-void close_request(HWND hwnd) {
-    headless::ScriptedInput e;
-    e.kind = headless::ScriptedInput::Kind::close;
-    e.hwnd = hwnd;
+void wheel(HWND hwnd, int delta, int x, int y, bool horizontal) {
+    headless::ScriptedInput e = event(Kind::wheel, hwnd);
+    e.delta = delta;
+    e.x = x;
+    e.y = y;
+    e.horizontal = horizontal;
     push(e);
+}
+
+void scroll_bar(HWND hwnd, int bar, UINT code, int position) {
+    headless::ScriptedInput e = event(Kind::scroll, hwnd);
+    e.bar = bar;
+    e.code = code;
+    e.x = position;
+    push(e);
+}
+
+void close_request(HWND hwnd) {
+    push(event(Kind::close, hwnd));
 }
 
 size_t pending_input() {
@@ -90,6 +107,9 @@ size_t pending_input() {
 }
 void set_close_when_idle(bool on) {
     headless::set_close_when_idle(on);
+}
+void set_screen(const RECT& screen, const RECT& work_area) {
+    headless::set_screen(screen, work_area);
 }
 void choose_popup_item(UINT id) {
     headless::push_popup_choice(id);
@@ -123,6 +143,26 @@ int driver_close_requests() {
 }
 int driver_quit_requests() {
     return headless::activity().quit_requests;
+}
+
+const PopupRecord& last_popup() {
+    return last_popup_record();
+}
+int popups_shown() {
+    return popups_tracked();
+}
+size_t live_menus() {
+    return menu_count();
+}
+
+void enable_call_log(bool on) {
+    set_call_log_enabled(on);
+}
+const std::vector<std::string>& call_log() {
+    return call_log_entries();
+}
+void clear_call_log() {
+    call_log_entries().clear();
 }
 
 std::vector<std::string> calls_of(const std::string& function) {

@@ -10,6 +10,7 @@
 #include "platform/portable/display_driver.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/types.h"
+#include "platform/portable/window_state.h"
 
 namespace portable::test {
 
@@ -29,25 +30,27 @@ void double_click(HWND hwnd, MouseButton button, int x, int y);
 void mouse_move(HWND hwnd, int x, int y);
 void key(HWND hwnd, UINT virtual_key, bool down);
 void key_press(HWND hwnd, UINT virtual_key);  // down, up
-void close_request(HWND hwnd);                // the title bar's close box
+// A turn of the wheel at a client point, WHEEL_DELTA a notch, positive away
+// from the user; `horizontal`: a tilt, positive to the right.
+void wheel(HWND hwnd, int delta, int x, int y, bool horizontal = false);
+// Use of a standard scroll bar: `code` as WM_HSCROLL/WM_VSCROLL carry it,
+// `position` the thumb's for SB_THUMBTRACK and SB_THUMBPOSITION.
+void scroll_bar(HWND hwnd, int bar, UINT code, int position = 0);
+void close_request(HWND hwnd);  // the title bar's close box
 size_t pending_input();
 
 // When the program waits and no scripted input is left, the headless driver
 // asks its windows to close (on by default).
 void set_close_when_idle(bool on);
+// The headless screen and its work area (1920 x 1080, all free, at reset).
+void set_screen(const RECT& screen, const RECT& work_area);
 
 // Popup menus: the next one shown returns this command id (0: dismissed).
 // Without a scripted choice a popup menu is dismissed.
 void choose_popup_item(UINT id);
 void dismiss_popup();
 
-struct PopupRecord {
-    std::vector<MenuEntry> entries;
-    POINT screen{};
-    HWND owner = nullptr;
-    UINT flags = 0;
-    UINT result = 0;  // the command id TrackPopupMenu settled on, 0 when dismissed
-};
+using PopupRecord = portable::PopupRecord;
 const PopupRecord& last_popup();
 int popups_shown();
 size_t live_menus();

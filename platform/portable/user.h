@@ -70,6 +70,17 @@ typedef struct tagPAINTSTRUCT {
     BYTE rgbReserved[32];
 } PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
 
+typedef struct tagSCROLLINFO {
+    UINT cbSize;
+    UINT fMask;
+    int nMin;
+    int nMax;
+    UINT nPage;
+    int nPos;
+    int nTrackPos;
+} SCROLLINFO, *LPSCROLLINFO;
+typedef const SCROLLINFO* LPCSCROLLINFO;
+
 typedef struct tagMINMAXINFO {
     POINT ptReserved;
     POINT ptMaxSize;
@@ -97,6 +108,8 @@ typedef struct tagNCCALCSIZE_PARAMS {
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
 #define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
+#define GET_KEYSTATE_WPARAM(wp) (LOWORD(wp))
 
 // Class styles.
 #define CS_VREDRAW 0x0001
@@ -206,6 +219,8 @@ typedef struct tagNCCALCSIZE_PARAMS {
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
+#define WM_HSCROLL 0x0114
+#define WM_VSCROLL 0x0115
 #define WM_INITMENU 0x0116
 #define WM_INITMENUPOPUP 0x0117
 #define WM_MENUSELECT 0x011F
@@ -222,7 +237,9 @@ typedef struct tagNCCALCSIZE_PARAMS {
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
 #define WM_MBUTTONDBLCLK 0x0209
-#define WM_MOUSELAST 0x0209
+#define WM_MOUSEWHEEL 0x020A
+#define WM_MOUSEHWHEEL 0x020E
+#define WM_MOUSELAST 0x020E
 #define WM_PARENTNOTIFY 0x0210
 #define WM_ENTERMENULOOP 0x0211
 #define WM_EXITMENULOOP 0x0212
@@ -247,6 +264,8 @@ typedef struct tagNCCALCSIZE_PARAMS {
 #define HTNOWHERE 0
 #define HTCLIENT 1
 #define HTCAPTION 2
+#define HTHSCROLL 6
+#define HTVSCROLL 7
 
 #define MA_ACTIVATE 1
 
@@ -259,6 +278,43 @@ typedef struct tagNCCALCSIZE_PARAMS {
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
 #define SIZE_MAXIMIZED 2
+
+// The wheel: one notch, and the scroll-lines setting that means a page.
+#define WHEEL_DELTA 120
+#define WHEEL_PAGESCROLL 0xFFFFFFFFu
+
+// Scroll bars: which one, what the user did with it (WM_HSCROLL and
+// WM_VSCROLL), and the parts of SCROLLINFO to set or get.
+#define SB_HORZ 0
+#define SB_VERT 1
+#define SB_CTL 2
+#define SB_BOTH 3
+#define SB_LINEUP 0
+#define SB_LINELEFT 0
+#define SB_LINEDOWN 1
+#define SB_LINERIGHT 1
+#define SB_PAGEUP 2
+#define SB_PAGELEFT 2
+#define SB_PAGEDOWN 3
+#define SB_PAGERIGHT 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_LEFT 6
+#define SB_BOTTOM 7
+#define SB_RIGHT 7
+#define SB_ENDSCROLL 8
+#define SIF_RANGE 0x0001
+#define SIF_PAGE 0x0002
+#define SIF_POS 0x0004
+#define SIF_DISABLENOSCROLL 0x0008
+#define SIF_TRACKPOS 0x0010
+#define SIF_ALL (SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS)
+
+// SystemParametersInfoA actions.
+#define SPI_GETWORKAREA 0x0030
+#define SPI_GETWHEELSCROLLLINES 0x0068
+#define SPI_GETWHEELSCROLLCHARS 0x006C
 
 // Virtual keys.
 #define VK_LBUTTON 0x01
@@ -388,6 +444,8 @@ typedef struct tagNCCALCSIZE_PARAMS {
 // System metrics.
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
+#define SM_CXVSCROLL 2
+#define SM_CYHSCROLL 3
 #define SM_CYCAPTION 4
 #define SM_CXBORDER 5
 #define SM_CYBORDER 6
@@ -540,3 +598,20 @@ BOOL WINAPI PtInRect(const RECT* lprc, POINT pt);
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 HCURSOR WINAPI SetCursor(HCURSOR hCursor);
+
+// Mouse capture: while a window has it, the mouse's messages go to it
+// wherever the pointer is.
+HWND WINAPI SetCapture(HWND hWnd);
+BOOL WINAPI ReleaseCapture(void);
+HWND WINAPI GetCapture(void);
+
+// The standard scroll bars of a window (SB_HORZ, SB_VERT). SetScrollInfo
+// keeps the page within the range and the position within what the page
+// leaves, shows a bar that has something to scroll and hides (or, with
+// SIF_DISABLENOSCROLL, disables) one that has not; it returns the position.
+int WINAPI SetScrollInfo(HWND hwnd, int nBar, LPCSCROLLINFO lpsi, BOOL redraw);
+BOOL WINAPI GetScrollInfo(HWND hwnd, int nBar, LPSCROLLINFO lpsi);
+
+// System settings: the work area of the primary screen (what panels leave),
+// the wheel's scroll lines and characters per notch.
+BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni);

@@ -113,8 +113,7 @@ void reset_classes() {
 using namespace portable;
 
 BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA lpwcx) {
-    if (call_log_enabled())
-        log_call("GetClassInfoExA(" + log_handle(hInstance) + ", " + log_text(lpszClass) + ")");
+    log_call("GetClassInfoExA", hInstance, lpszClass);
     WindowClass* c = find_class(lpszClass, hInstance);
     if (c == nullptr || lpwcx == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -125,8 +124,7 @@ BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass) {
-    if (call_log_enabled())
-        log_call("GetClassInfoA(" + log_handle(hInstance) + ", " + log_text(lpClassName) + ")");
+    log_call("GetClassInfoA", hInstance, lpClassName);
     WindowClass* c = find_class(lpClassName, hInstance);
     if (c == nullptr || lpWndClass == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -148,13 +146,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    if (call_log_enabled())
-        log_call("RegisterClassExA(" +
-                 (lpwcx == nullptr
-                      ? std::string("NULL")
-                      : log_text(lpwcx->lpszClassName) + ", style " + log_hex(lpwcx->style) +
-                            ", size " + std::to_string(lpwcx->cbSize)) +
-                 ")");
+    log_call("RegisterClassExA", lpwcx);
     if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -163,11 +155,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    if (call_log_enabled())
-        log_call(
-            "RegisterClassA(" +
-            (lpWndClass == nullptr ? std::string("NULL") : log_text(lpWndClass->lpszClassName)) +
-            ")");
+    log_call("RegisterClassA", lpWndClass);
     if (lpWndClass == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -187,8 +175,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-    if (call_log_enabled())
-        log_call("UnregisterClassA(" + log_text(lpClassName) + ", " + log_handle(hInstance) + ")");
+    log_call("UnregisterClassA", lpClassName, hInstance);
     WindowClass* c = lookup(lpClassName, hInstance, false);
     if (c == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -206,8 +193,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    if (call_log_enabled())
-        log_call("LoadIconA(" + log_handle(hInstance) + ", " + log_text(lpIconName) + ")");
+    log_call("LoadIconA", hInstance, lpIconName);
     // Only the system's standard icons exist: modules carry no icon resources.
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32516};
     HICON icon = hInstance == nullptr ? stock(stock_icons, lpIconName, ids) : nullptr;
@@ -217,8 +203,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    if (call_log_enabled())
-        log_call("LoadCursorA(" + log_handle(hInstance) + ", " + log_text(lpCursorName) + ")");
+    log_call("LoadCursorA", hInstance, lpCursorName);
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32649};
     HCURSOR cursor = hInstance == nullptr ? stock(stock_cursors, lpCursorName, ids) : nullptr;
     if (cursor == nullptr)

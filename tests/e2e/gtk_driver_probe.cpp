@@ -137,6 +137,14 @@ void input_key(HWND, UINT vk, bool down) {
         paste_requests++;
     std::fflush(stdout);
 }
+void input_mouse_wheel(HWND, bool horizontal, int delta, int x, int y) {
+    std::printf("wheel %s %d %d %d\n", horizontal ? "horizontal" : "vertical", delta, x, y);
+    std::fflush(stdout);
+}
+void input_scroll(HWND, int bar, UINT code, int position) {
+    std::printf("scroll %d %u %d\n", bar, code, position);
+    std::fflush(stdout);
+}
 void input_expose(HWND, const RECT* r) {
     exposed.push_back(r != nullptr ? *r : RECT{0, 0, kWidth, kHeight});
 }

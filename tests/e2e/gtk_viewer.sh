@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of the GTK display in a real X server (Xvfb with openbox as
 # window manager): first the display driver alone, driven through a stand-in
-# core (gtk_driver_probe), then the real program on the sample photograph.
-# Every wait is bounded; a failure names what was expected and what was seen.
+# core (gtk_driver_probe), then the real program on the sample photograph and
+# on a generated picture larger than the screen. Every wait is bounded; a failure names what was expected and what was seen.
 #
 #   tests/e2e/gtk_viewer.sh [BUILD_DIR]      (default: build/default)
 set -euo pipefail
@@ -11,7 +11,7 @@ build=${1:-build/default}
 
 if [ -z "${QV_E2E_IN_X:-}" ]; then
     # A fresh X server of our own, with a known depth and size.
-    exec env QV_E2E_IN_X=1 timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    exec env QV_E2E_IN_X=1 timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
         bash "$0" "$@"
 fi
 
@@ -290,6 +290,54 @@ wait_exit "$viewer_pid" "viewer"
     fail "viewer report differs from quantreduce's: $(diff <(report "$work/reduce.out") <(report "$work/viewer.out") | head)"
 tail -1 "$work/viewer.out" | grep -qE '^cache hit: [0-9]+% \[[0-9]+msec\]$' ||
     fail "viewer report ends with: $(tail -1 "$work/viewer.out")"
+
+# ---------------------------------------------------------------------------
+step "viewer: a picture larger than the screen fits it and scrolls"
+big=$work/big.bmp
+reduced=$work/big_reduced.mpc
+make_large_picture "$big" "$reduce" "$reduced"
+"$viewer" "$big" >/dev/null 2>"$work/big.err" &
+big_pid=$!
+pids+=($big_pid)
+bid=$(timeout 60 xdotool search --sync --onlyvisible --pid "$big_pid" 2>/dev/null | head -1) || true
+[ -n "$bid" ] || fail "no window for the large picture within 60 s: $(cat "$work/big.err")"
+sleep 0.5
+expect_within_screen "$bid" 1280 1024
+hints=$(xprop -id "$bid" WM_NORMAL_HINTS)
+grep -q "minimum size: $CW by $CH" <<<"$hints" && grep -q "maximum size: $CW by $CH" <<<"$hints" ||
+    fail "the large picture's window is resizable: $hints"
+find_picture_area "$bid" "$reduced"
+last_x=$((4224 - VW))
+last_y=$((3168 - VH))
+expect_part "$bid" "$reduced" 0 0 "opening"
+xdotool windowactivate --sync "$bid" key End
+expect_part "$bid" "$reduced" $last_x $last_y "End"
+xdotool key Home
+expect_part "$bid" "$reduced" 0 0 "Home"
+# Three notches towards the user: three lines each, a line a twentieth of the view.
+xdotool mousemove $((CX + 300)) $((CY + 300)) click --repeat 3 --delay 50 5
+expect_part "$bid" "$reduced" 0 $((9 * (VH / 20))) "three wheel notches"
+xdotool key Home
+expect_part "$bid" "$reduced" 0 0 "Home"
+# The vertical bar's thumb, dragged beyond the screen's bottom and back beyond its top.
+thumb_x=$((CX + VW + BAR / 2))
+xdotool mousemove $thumb_x $((CY + 20)) mousedown 1 mousemove $thumb_x $((CY + 300)) sleep 0.2 \
+    mousemove $thumb_x 1023 sleep 0.3 mouseup 1
+expect_part "$bid" "$reduced" 0 $last_y "dragging the vertical thumb down"
+xdotool mousemove $thumb_x $((CY + VH - 20)) mousedown 1 mousemove $thumb_x $((CY + 300)) sleep 0.2 \
+    mousemove $thumb_x 0 sleep 0.3 mouseup 1
+expect_part "$bid" "$reduced" 0 0 "dragging the vertical thumb up"
+
+# Ctrl+C copies the whole reduced picture, not the part in view.
+xdotool key End ctrl+c
+wait_for 50 bash -c "xclip -selection clipboard -t TARGETS -o | grep -qx image/bmp" ||
+    fail "Ctrl+C put no image/bmp on the clipboard"
+xclip -selection clipboard -t image/bmp -o >"$work/big_clip.bmp"
+diff=$(picture_difference "$work/big_clip.bmp" "$work/large_reduced.bmp")
+[ -z "$diff" ] || fail "Ctrl+C copied a picture that differs from the reduced one: $diff"
+xdotool windowactivate --sync "$bid" key alt+F4
+wait_exit "$big_pid" "the large picture's viewer"
+[ "$status" = 0 ] || fail "the large picture's viewer ended with status $status: $(cat "$work/big.err")"
 
 # ---------------------------------------------------------------------------
 step "viewer without a display, and with the headless driver asked for"

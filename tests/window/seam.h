@@ -4,6 +4,7 @@
 // there (call counts, driver waits) is skipped.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/win32.h"
@@ -27,6 +28,17 @@ void menu_idle(HWND owner, LPARAM menu_window);
 bool last_popup_point(POINT& screen);
 // Menus alive in the process; -1 when it cannot be known.
 long live_menus();
+
+// The user's hand on a shown window, through the system's own input: a
+// click (press and release) on a part of a standard scroll bar, a turn of
+// the wheel over the client area (WHEEL_DELTA a notch, positive away from
+// the user), a key pressed and released. Each handles the messages that
+// follow until `arrived` says they are all there (or a few seconds passed).
+enum class BarPart { line_down, page_down };
+using Arrived = std::function<bool()>;
+void click_scroll_bar(HWND hwnd, int bar, BarPart part, const Arrived& arrived);
+void turn_wheel(HWND hwnd, int delta, bool shift, const Arrived& arrived);
+void press_key(HWND hwnd, UINT virtual_key, const Arrived& arrived);
 
 // How often the program has blocked waiting for input; -1 when unknown.
 int wait_calls();

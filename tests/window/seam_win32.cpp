@@ -1,6 +1,9 @@
 // Under real Win32 the user is played with the keyboard: a scripted popup
 // choice is made with Down and Return once the menu waits for input;
 // anything else closes the menu.
+#include <vector>
+
+#include "tests/window/recorder.h"
 #include "tests/window/seam.h"
 
 namespace seam {
@@ -66,6 +69,87 @@ void menu_idle(HWND, LPARAM menu_window) {
     for (int i = 0; i < presses; ++i)
         key(target, VK_DOWN);
     key(target, VK_RETURN);
+}
+
+namespace {
+
+// Sends the input and handles what it brings until it has all arrived (or
+// three seconds passed, and the test's comparison says what is missing).
+void send_and_pump(std::vector<INPUT> events, const Arrived& arrived) {
+    SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+    const DWORD start = GetTickCount();
+    while (!arrived() && GetTickCount() - start < 3000) {
+        pump();
+        Sleep(10);
+    }
+    pump();
+}
+
+INPUT mouse(DWORD flags, int data = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    in.mi.mouseData = static_cast<DWORD>(data);
+    return in;
+}
+
+INPUT keyboard(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return in;
+}
+
+void bring_forward(HWND hwnd) {
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    pump();
+}
+
+}  // namespace
+
+void click_scroll_bar(HWND hwnd, int bar, BarPart part, const Arrived& arrived) {
+    bring_forward(hwnd);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    POINT at{};
+    if (bar == SB_VERT) {
+        // The down arrow is at the bar's foot; the track just above it is
+        // below the thumb while the position is 0.
+        const int arrow = GetSystemMetrics(SM_CYVSCROLL);
+        at = POINT{
+            client.right + GetSystemMetrics(SM_CXVSCROLL) / 2,
+            part == BarPart::line_down ? client.bottom - arrow / 2 : client.bottom - arrow - 3};
+    } else {
+        const int arrow = GetSystemMetrics(SM_CXHSCROLL);
+        at = POINT{part == BarPart::line_down ? client.right - arrow / 2 : client.right - arrow - 3,
+                   client.bottom + GetSystemMetrics(SM_CYHSCROLL) / 2};
+    }
+    ClientToScreen(hwnd, &at);
+    SetCursorPos(at.x, at.y);
+    pump();
+    send_and_pump({mouse(MOUSEEVENTF_LEFTDOWN), mouse(MOUSEEVENTF_LEFTUP)}, arrived);
+}
+
+void turn_wheel(HWND hwnd, int delta, bool shift, const Arrived& arrived) {
+    bring_forward(hwnd);
+    POINT at{10, 10};
+    ClientToScreen(hwnd, &at);
+    SetCursorPos(at.x, at.y);
+    std::vector<INPUT> events;
+    if (shift)
+        events.push_back(keyboard(VK_SHIFT, false));
+    events.push_back(mouse(MOUSEEVENTF_WHEEL, delta));
+    if (shift)
+        events.push_back(keyboard(VK_SHIFT, true));
+    send_and_pump(std::move(events), arrived);
+}
+
+void press_key(HWND hwnd, UINT virtual_key, const Arrived& arrived) {
+    bring_forward(hwnd);
+    const WORD vk = static_cast<WORD>(virtual_key);
+    send_and_pump({keyboard(vk, false), keyboard(vk, true)}, arrived);
 }
 
 bool last_popup_point(POINT&) {

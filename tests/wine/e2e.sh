@@ -6,6 +6,8 @@
 #     size, and what it shows equals the Linux build's reduced picture;
 #   - right click, "copy": the clipboard's image/bmp equals the Linux viewer's;
 #   - closing the window ends the program with status 0;
+#   - a picture larger than the 1280 x 1024 screen gets a window within it,
+#     and End shows the bottom right part of the Linux build's reduced picture;
 #   - a missing file prints the failure line and ends with status 1;
 #   - quantview.exe and quantreduce.exe read the sample as PNG with the same
 #     report as the Linux build, quantreduce.exe's picture equal to Linux's,
@@ -156,6 +158,25 @@ xdotool windowactivate --sync "$wid" key alt+F4
 wait_exit "$wine_pid" "quantview.exe"
 [ "$status" = 0 ] || fail "quantview.exe ended with status $status: $(cat "$work/wine.err")"
 [ ! -s "$work/wine.err" ] || fail "quantview.exe wrote to standard error: $(cat "$work/wine.err")"
+
+# ---------------------------------------------------------------------------
+step "quantview.exe: a picture larger than the screen"
+big=$work/big.bmp
+reduced=$work/big_reduced.mpc
+make_large_picture "$big" "$linux_build/app/quantreduce" "$reduced"
+"$qv_wine" "$exe" "$big" >/dev/null 2>"$work/big.err" &
+big_pid=$!
+pids+=($big_pid)
+bid=$(window_named 'quantview\.exe$' 90)
+sleep 0.5
+expect_within_screen "$bid" 1280 1024
+find_picture_area "$bid" "$reduced"
+expect_part "$bid" "$reduced" 0 0 "opening"
+xdotool windowactivate --sync "$bid" key End
+expect_part "$bid" "$reduced" $((4224 - VW)) $((3168 - VH)) "End"
+xdotool windowactivate --sync "$bid" key alt+F4
+wait_exit "$big_pid" "quantview.exe on the large picture"
+[ "$status" = 0 ] || fail "quantview.exe on the large picture ended with status $status: $(cat "$work/big.err")"
 
 # ---------------------------------------------------------------------------
 step "quantview.exe: a missing file"
