@@ -1,12 +1,34 @@
 // quantreduce: reduces a true-colour bitmap to at most 255 colours and writes
 // the result as a 24-bit bitmap file, without a window.
 #include <cstdio>
+#include <cstring>
 
 #include "app/load_input.h"
 #include "image/dib24.h"
 #include "quantize/process.h"
 
+namespace {
+
+const char usage[] =
+    "Usage: quantreduce IN.bmp OUT.bmp\n"
+    "Reduces the picture in IN.bmp to at most 255 colours with error-diffusion\n"
+    "dithering and writes it to OUT.bmp as a 24-bit bitmap file. The colour count,\n"
+    "the palette and the remapping time are reported on standard output.\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quantreduce %s\n", QV_VERSION);
+        return 0;
+    }
     if (argc < 3)
         return 1;
     dib24 image;

@@ -25,3 +25,8 @@ if(NOT size EQUAL 786486)
 endif()
 # A reduced picture can be reduced again.
 run(0 "^color count: [0-9]+\npalette count:[0-9]+\n" ${WORK}/reduced.bmp ${WORK}/again.bmp)
+
+# The options: to standard output, status 0; they go before any file.
+run(0 "^quantreduce ${VERSION}\n$" --version)
+run(0 "^Usage: quantreduce IN.bmp OUT.bmp\n.*--version" --help)
+run(0 "^Usage: quantreduce " --help ${WORK}/missing.bmp)
