@@ -23,9 +23,27 @@ bool names_png(const char* path) {
            std::tolower(static_cast<unsigned char>(ext[3])) == 'g';
 }
 
+const char usage[] =
+    "Usage: quantreduce IN OUT\n"
+    "Reduces the picture in IN (a BMP, PNG or JPEG file) to at most 255 colours\n"
+    "with error-diffusion dithering and writes it to OUT: as an 8-bit palette PNG\n"
+    "when OUT ends in .png, as a 24-bit bitmap file otherwise. The colour count,\n"
+    "the palette and the remapping time are reported on standard output.\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quantreduce %s\n", QV_VERSION);
+        return 0;
+    }
     if (argc < 3)
         return 1;
     dib24 image;

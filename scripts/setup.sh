@@ -19,6 +19,9 @@ packages=(
   xvfb xauth openbox xdotool xclip imagemagick x11-utils
   # the Windows build, and running it under Wine
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
+  # the packages and their checks: dpkg-shlibdeps, lintian, the desktop
+  # entry, the Windows archive, the .exe files' resources and manifest
+  dpkg-dev lintian desktop-file-utils unzip icoutils libxml2-utils
 )
 
 missing=()

@@ -23,3 +23,9 @@ tests/e2e/gtk_viewer.sh build/default
 
 echo "== Windows build (MinGW-w64 cross build), its tests and the program under Wine"
 tests/wine/run_suite.sh
+
+echo "== install rules, the Debian package and the Windows archive"
+tests/install/check_install.sh
+
+echo "== a server's build: the project's files alone, without GTK"
+tests/install/build_without_gtk.sh

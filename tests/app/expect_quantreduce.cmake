@@ -23,5 +23,17 @@ file(SIZE ${WORK}/reduced.bmp size)
 if(NOT size EQUAL 786486)
   message(FATAL_ERROR "reduced.bmp has ${size} bytes")
 endif()
-# A reduced picture can be reduced again.
-run(0 "^color count: [0-9]+\npalette count:[0-9]+\n" ${WORK}/reduced.bmp ${WORK}/again.bmp)
+# A reduced picture can be reduced again, also where the paths are not ASCII
+# (on Windows the programs' manifest makes the narrow calls take UTF-8).
+set(folder "${WORK}/Bilder-名前-Ωμέγα")
+file(MAKE_DIRECTORY ${folder})
+file(COPY_FILE ${WORK}/reduced.bmp "${folder}/reduced-ü.bmp")
+run(0 "^color count: [0-9]+\npalette count:[0-9]+\n" "${folder}/reduced-ü.bmp" "${folder}/again-ü.bmp")
+if(NOT EXISTS "${folder}/again-ü.bmp")
+  message(FATAL_ERROR "no ${folder}/again-ü.bmp")
+endif()
+
+# The options: to standard output, status 0; they go before any file.
+run(0 "^quantreduce ${VERSION}\n$" --version)
+run(0 "^Usage: quantreduce IN.bmp OUT.bmp\n.*--version" --help)
+run(0 "^Usage: quantreduce " --help ${WORK}/missing.bmp)

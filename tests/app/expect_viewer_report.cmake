@@ -1,9 +1,13 @@
 # quantview on a machine without a display: it runs headless, prints the whole
 # report (the same as quantreduce's for the same file), closes its window by
-# itself and ends with status 0, well within the timeout.
+# itself and ends with status 0, well within the timeout. The picture is read
+# from a folder whose name is not ASCII.
+set(copy "${WORK}-Bilder-名前/picture-ü.bmp")
+file(MAKE_DIRECTORY "${WORK}-Bilder-名前")
+file(COPY_FILE ${PICTURE} "${copy}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QUANTVIEW_DISPLAY
-          ${VIEWER} ${PICTURE}
+          ${VIEWER} "${copy}"
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "quantview: status '${status}', stderr '${err}'")

@@ -79,6 +79,10 @@ void expect_matches(const dib24& image, const RgbImage& ref, bool swap_red_green
 }
 
 TEST(BmpSuite, AcceptedFilesMatchTheirRenderingsAndTheRestAreRefused) {
+    // A source tree unpacked on its own (a release tarball) has no test data
+    // beside it.
+    if (!std::ifstream(suite + "MANIFEST.tsv"))
+        GTEST_SKIP() << "the bitmap test suite is not there: " << suite << " (beside the project)";
     const std::vector<Row> rows = read_manifest();
     ASSERT_EQ(rows.size(), 90u) << "test data missing: " << suite;
     int accepted = 0, refused = 0, compared = 0;

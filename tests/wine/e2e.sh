@@ -3,7 +3,8 @@
 #   - the report on standard output (CR LF line ends) equals the Linux
 #     viewer's, line for line, the millisecond figure aside;
 #   - the window's title is the program's path, its client area the image's
-#     size, and what it shows equals the Linux build's reduced picture;
+#     size, its icon the program's, and what it shows equals the Linux
+#     build's reduced picture;
 #   - right click, "copy": the clipboard's image/bmp equals the Linux viewer's;
 #   - closing the window ends the program with status 0;
 #   - a picture larger than the 1280 x 1024 screen gets a window within it,
@@ -13,7 +14,9 @@
 #     report as the Linux build, quantreduce.exe's picture equal to Linux's,
 #     and quantreduce.exe writes a palette PNG of the same pixels;
 #   - quantreduce.exe on the sample as JPEG: said whether its pixels (Wine's
-#     decoder) equal the Linux build's, which a failure does not hang on.
+#     decoder) equal the Linux build's, which a failure does not hang on;
+#   - at 144 DPI, on a picture whose path is not ASCII, the same report,
+#     client area, picture and clipboard.
 # Expects DISPLAY with a window manager, the Wine environment of run_suite.sh,
 # and both builds (build/windows, build/default).
 #
@@ -146,11 +149,17 @@ client_geometry "$wid"
 hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
 grep -q 'minimum size: 512 by 512' <<<"$hints" && grep -q 'maximum size: 512 by 512' <<<"$hints" ||
     fail "the window is resizable: $hints"
+# The window's icon is the program's own (resource IDR_MAINFRAME), not the
+# standard one: it holds the first swatch, opaque 0xD7263D.
+icon=$(xprop -id "$wid" 32c _NET_WM_ICON)
+tr ',' '\n' <<<"$icon" | grep -x " $((0xFFD7263D))" >/dev/null ||
+    fail "the window does not show the program's icon: ${icon:0:200}"
 import -window "$wid" "$work/shot.png"
 diff=$(pixels_differing "$work/shot.png" "$work/reduced.png")
 [ "$diff" = 0 ] || fail "the window shows $diff pixels that differ from the reduced picture"
 
 copy_through_menu "$wid" 100 100 "$work/wine_clip.bmp"
+menu_height_96=$CH  # copy_through_menu measured the menu last
 cmp -s "$work/wine_clip.bmp" "$work/linux_clip.bmp" ||
     fail "the clipboard's image/bmp differs from the Linux build's: $(cmp "$work/wine_clip.bmp" "$work/linux_clip.bmp" 2>&1)"
 
@@ -226,5 +235,41 @@ wait_exit "$wine_pid" "quantview.exe on the PNG"
 [ "$status" = 0 ] || fail "quantview.exe on the PNG ended with status $status"
 diff <(report_of "$work/linux.out") <(report_of "$work/wine_view_png.raw") >"$work/view_png.diff" ||
     fail "quantview.exe's report on the PNG differs from the Linux viewer's on the bitmap: $(head -5 "$work/view_png.diff")"
+
+# Wine stretches no window, so this guards against the program scaling itself
+# on a scaled screen; the manifest that keeps Windows from stretching it is
+# checked in the program's resources (tests/install/check_install.sh). The
+# picture's path holds characters outside every ANSI code page: only the
+# manifest's UTF-8 code page lets the program open it.
+step "quantview.exe at 144 DPI, on a picture whose path is not ASCII"
+desktop_key='HKCU\Control Panel\Desktop'
+"$qv_wine" reg add "$desktop_key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+trap '"$qv_wine" reg delete "$desktop_key" /v LogPixels /f >/dev/null 2>&1; cleanup' EXIT
+mkdir "$work/Bilder-名前-Ωμέγα"
+picture_utf8="$work/Bilder-名前-Ωμέγα/astronaut-ü.bmp"
+cp "$picture" "$picture_utf8"
+"$qv_wine" "$exe" "$picture_utf8" >"$work/dpi.raw" 2>"$work/dpi.err" &
+wine_pid=$!
+pids+=($wine_pid)
+wid=$(window_named 'quantview\.exe$' 30)
+sed 's/\r$//' "$work/dpi.raw" >"$work/dpi.out"
+diff -q <(sed 's/\[[0-9]*msec\]/[msec]/' "$work/linux.out") \
+    <(sed 's/\[[0-9]*msec\]/[msec]/' "$work/dpi.out") >/dev/null ||
+    fail "the report on the picture with a UTF-8 path differs: $(head -3 "$work/dpi.out")"
+sleep 0.5  # the first paint
+client_geometry "$wid"
+[ "$CW"x"$CH" = 512x512 ] || fail "at 144 DPI the client area is ${CW}x$CH, expected 512x512"
+import -window "$wid" "$work/dpi_shot.png"
+diff=$(pixels_differing "$work/dpi_shot.png" "$work/reduced.png")
+[ "$diff" = 0 ] || fail "at 144 DPI the window shows $diff pixels that differ from the reduced picture"
+copy_through_menu "$wid" 100 100 "$work/dpi_clip.bmp"
+# Menus are drawn in a font of the screen's DPI: a taller menu shows that the
+# setting took effect.
+[ "$CH" -gt "$menu_height_96" ] ||
+    fail "the menu is $CH pixels high at 144 DPI as at 96 DPI: the DPI setting did not take effect"
+cmp -s "$work/dpi_clip.bmp" "$work/linux_clip.bmp" || fail "at 144 DPI the clipboard's picture differs"
+xdotool windowactivate --sync "$wid" key alt+F4
+wait_exit "$wine_pid" "quantview.exe"
+[ "$status" = 0 ] || fail "quantview.exe at 144 DPI ended with status $status: $(cat "$work/dpi.err")"
 
 step "all passed"

@@ -6,6 +6,9 @@ export WINEDEBUG=-all
 # No .NET or HTML engine is installed; don't offer to fetch them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+# Wine reads file names and arguments in the Unix locale's character set:
+# UTF-8, whatever the caller's locale.
+export LC_ALL=C.UTF-8
 qv_wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 qv_wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
