@@ -35,5 +35,5 @@ endif()
 
 # The options: to standard output, status 0; they go before any file.
 run(0 "^quantreduce ${VERSION}\n$" --version)
-run(0 "^Usage: quantreduce IN.bmp OUT.bmp\n.*--version" --help)
+run(0 "^Usage: quantreduce IN OUT\n.*--version" --help)
 run(0 "^Usage: quantreduce " --help ${WORK}/missing.bmp)
