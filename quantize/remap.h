@@ -15,7 +15,8 @@
 std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette);
 
 // One version of the remapping: rewrites every pixel of the image with a
-// colour of `palette` on `threads` threads (1 starts none), and stores each
+// colour of `palette` (at most 255 entries, as the palette construction
+// makes) on `threads` threads (1 starts none), and stores each
 // pixel's palette index in `indices` (`width` bytes a row, picture rows top
 // first) unless it is null. Reports nothing. Every version gives the same
 // bytes at every thread count.
@@ -44,6 +45,6 @@ std::vector<RemapVersion> remap_versions();
 // after the last, both from the calling thread.
 void remap_image(dib24& image, const Palette& palette, FILE* report);
 // The same with a chosen version and thread count (at most one thread per
-// row is used), storing the indices as RemapPixels does.
+// two rows is used), storing the indices as RemapPixels does.
 void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run,
                  int32_t threads, uint8_t* indices);

@@ -96,42 +96,157 @@ inline int32_t wait_for_row_above(const RowProgress& above, int64_t above_base, 
     return static_cast<int32_t>(std::min<int64_t>(seen - above_base, INT32_MAX));
 }
 
-// The rows of `thread`: picture rows thread, thread + T, thread + 2T ... of a
-// run on T threads (with one thread, every row).
+// One row of a pair as the pixel loop walks it: where its pixels are, the
+// error sums it reads (`cur`, left by the row above) and leaves (`next`),
+// and its own open shares. A row's shares to its right neighbours are kept
+// here (`here`, `ahead`) and added after the row above's total; the three
+// open slots of the row below likewise, each stored once complete (slot
+// x - 1 at column x). So every slot receives its shares in the order of a
+// single pass: the slot x that a row reads gets the row above's shares from
+// columns x - 2 .. x + 1, then the row's own from x - 2 and x - 1.
+struct RowWalk {
+    uint8_t* pixels;
+    uint8_t* indices;  // or null
+    const double* cur;
+    double* next;
+    Sums here, ahead, below_left, below, below_right;
+};
+
+QV_REMAP_TARGET inline RowWalk start_row(const RemapTask& task, int32_t y, const double* cur,
+                                         double* next) {
+    const Sums zero = {0, 0, 0, 0};
+    RowWalk row{
+        task.image->bits + static_cast<int64_t>(task.height - 1 - y) * task.image->stride,
+        task.indices != nullptr ? task.indices + static_cast<size_t>(y) * task.width : nullptr,
+        cur,
+        next,
+        zero,
+        zero,
+        zero,
+        zero,
+        zero};
+    return row;
+}
+
+// Before the first column: the row above's sums of slots 0 and 1 complete.
+QV_REMAP_TARGET inline void begin_row(RowWalk& row) {
+    row.here = load_slot(row.cur, 0);
+    row.ahead = load_slot(row.cur, 1);
+}
+
+// The pixel of column x: its plain working values, and the two targets of
+// the selection (times the distance weights), the plain value and the value
+// adjusted by the diffused error.
+struct PixelTargets {
+    Lanes plain, weighted_adjusted, weighted_plain;
+};
+
+QV_REMAP_TARGET inline PixelTargets targets_of(const RemapTask& task, const RowWalk& row,
+                                               int32_t x) {
+    const Lanes weights = {distance_weight[0], distance_weight[1], distance_weight[2],
+                           distance_weight[3]};
+    const uint8_t* px = row.pixels + 3 * x;
+    PixelTargets t;
+    t.plain[0] = task.working[px[2]];
+    t.plain[1] = task.working[px[1]];
+    t.plain[2] = task.working[px[0]];
+    t.plain[3] = luma_of(t.plain[0], t.plain[1], t.plain[2]);
+    t.weighted_adjusted = clamp_and_truncate(to_sums(t.plain) + row.here * 0.01) * weights;
+    t.weighted_plain = t.plain * weights;
+    return t;
+}
+
+// Column x takes palette entry `best`: its error is diffused and the pixel
+// written. Needs slot x + 2 of `cur` complete.
+QV_REMAP_TARGET inline void finish_pixel(const RemapTask& task, RowWalk& row, int32_t x,
+                                         const Lanes& plain, int32_t best) {
+    // The error is taken from the plain value, so diffused error is not
+    // passed on further. Weights add up to 100 and are scaled back by the
+    // 0.01 of the adjusted value; in column 0 the share to the left is
+    // dropped.
+    const Sums zero = {0, 0, 0, 0};
+    const Sums e = to_sums(plain - task.chosen[best]) * 2.5 + 0.5;
+    row.here = row.ahead + e * 30;
+    row.ahead = load_slot(row.cur, x + 2) + e * 10;
+    if (x > 0)
+        store_slot(row.next, x - 1, row.below_left + e * 20);
+    row.below_left = row.below + e * 25;
+    row.below = row.below_right + e * 10;
+    row.below_right = zero + e * 5;
+    const uint8_t* colour = task.palette->data() + 3 * best;
+    uint8_t* px = row.pixels + 3 * x;
+    px[0] = colour[2];
+    px[1] = colour[1];
+    px[2] = colour[0];
+    if (row.indices != nullptr)
+        row.indices[x] = static_cast<uint8_t>(best);
+}
+
+// After the last column: the last slot of the row below is complete. The
+// two slots past the edge are never written and stay 0.
+QV_REMAP_TARGET inline void end_row(const RemapTask& task, RowWalk& row) {
+    store_slot(row.next, task.width - 1, row.below_left);
+}
+
+// A selection may choose for two pixels at once (`pair`), so that the
+// processor works on both independent chains of dependent steps together;
+// otherwise it chooses for one after the other.
+template <class Select>
+QV_REMAP_TARGET inline int32_t select_one(const Select& select, const PixelTargets& t) {
+    return select(t.weighted_adjusted, t.weighted_plain);
+}
+template <class Select>
+QV_REMAP_TARGET inline void select_two(const Select& select, const PixelTargets& t0,
+                                       const PixelTargets& t1, int32_t& best0, int32_t& best1) {
+    if constexpr (requires {
+                      select.pair(t0.weighted_adjusted, t0.weighted_plain, t1.weighted_adjusted,
+                                  t1.weighted_plain, best0, best1);
+                  }) {
+        select.pair(t0.weighted_adjusted, t0.weighted_plain, t1.weighted_adjusted,
+                    t1.weighted_plain, best0, best1);
+    } else {
+        best0 = select_one(select, t0);
+        best1 = select_one(select, t1);
+    }
+}
+
+// How far the lower row of a pair trails the upper one. The lower row's
+// column x needs slot x + 2 of the upper row's sums, stored when the upper
+// row finishes column x + 3; both targets are formed before the pair's
+// selection, so the upper row must have finished column x + 3 in an
+// earlier step.
+inline constexpr int32_t pair_lag = 4;
+
+// The rows of `thread`: the pairs of picture rows (2p, 2p + 1) for p =
+// thread, thread + T, thread + 2T ... of a run on T threads (with one
+// thread, every pair). One loop walks both rows of a pair, the lower one
+// pair_lag columns behind, so that two independent chains of dependent steps
+// (each pixel's choice depends on the error of the pixel before) are in
+// flight at once.
 //
-// Row y reads the error sums that row y - 1 left in ring row y mod (T + 1)
-// and leaves its own for row y + 1 in the next ring row. Each slot of a row
-// receives its shares in the order of a single pass: the slot x that row y
-// reads gets row y - 1's shares from columns x - 2 .. x + 1, then row y's
-// own from x - 2 and x - 1. The shares of the row itself are kept in
-// registers (`here`, `ahead`) and added after the row above's total, and the
-// three open slots of the row below likewise, each stored once when complete
-// (slot x - 1 at column x). So column x of row y needs slot x + 2 of its own
-// row complete: row y - 1 must have passed column x + 3, or finished, near
-// the right edge. The two slots past the edge are never written and stay 0.
-//
-// A ring row is free again when row y writes it: its previous reader, row
-// y - T, ran earlier on this very thread, and its previous writer, row
-// y - T - 1, had finished before row y - T could end. T + 1 rows suffice.
+// Row y reads the error sums that row y - 1 left in ring row y mod R and
+// leaves its own for row y + 1 in the next ring row, R = 2T + 1. So the
+// upper row of a pair reads what the lower row of the previous pair, on
+// another thread, leaves: its column x needs slot x + 2 complete, the other
+// row having passed column x + 3 (or finished, near the right edge). A ring
+// row is free again when row y writes it: its previous reader, row
+// y + 1 - R = y - 2T, belongs to this thread's previous pair, which is done,
+// and its previous writer, row y - 2T - 1, had finished before row y - 2T
+// could end.
 template <class Select>
 QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t thread) {
     const int32_t width = task.width, height = task.height, threads = task.threads;
     const size_t slots = static_cast<size_t>(width) + 2;
-    double* ring = task.ring.data();
-    const int32_t* working = task.working;
-    const uint8_t* colours = task.palette->data();
+    const auto ring_row = [&](int32_t y) {
+        return task.ring.data() + 4 * static_cast<size_t>(y % task.ring_rows) * slots;
+    };
     RowProgress* own = threads > 1 ? &task.progress[thread] : nullptr;
-    const Lanes* chosen = task.chosen.data();
-    const Lanes weights = {distance_weight[0], distance_weight[1], distance_weight[2],
-                           distance_weight[3]};
-    const Sums zero = {0, 0, 0, 0};
-    for (int32_t y = thread; y < height; y += threads) {
-        const double* cur = ring + 4 * static_cast<size_t>(y % (threads + 1)) * slots;
-        double* next = ring + 4 * static_cast<size_t>((y + 1) % (threads + 1)) * slots;
+    for (int32_t top = 2 * thread; top < height; top += 2 * threads) {
+        const bool has_lower = top + 1 < height;
         const RowProgress* above =
-            threads > 1 && y > 0 ? &task.progress[(y - 1) % threads] : nullptr;
-        const int64_t above_base = static_cast<int64_t>(y - 1) * (width + 1);
-        const int64_t own_base = static_cast<int64_t>(y) * (width + 1);
+            threads > 1 && top > 0 ? &task.progress[(top / 2 - 1) % threads] : nullptr;
+        const int64_t above_base = static_cast<int64_t>(top - 1) * (width + 1);
+        const int64_t own_base = static_cast<int64_t>(top + 1) * (width + 1);
         // Columns of the row above known to be done; all of them when there
         // is no other thread.
         int32_t ready = above != nullptr ? 0 : width;
@@ -142,47 +257,52 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
                 ready = wait_for_row_above(*above, above_base,
                                            std::min(width, std::max(slot_count, ready + 32)));
         };
-        need(std::min(width, 2));
-
-        uint8_t* row = task.image->bits + static_cast<int64_t>(height - 1 - y) * task.image->stride;
-        uint8_t* index_row =
-            task.indices != nullptr ? task.indices + static_cast<size_t>(y) * width : nullptr;
-        Sums here = load_slot(cur, 0), ahead = load_slot(cur, 1);
-        Sums below_left = zero, below = zero, below_right = zero;
-        for (int32_t x = 0; x < width; ++x) {
-            need(std::min(width, x + 3));
-            uint8_t* px = row + 3 * x;
-            Lanes plain;
-            plain[0] = working[px[2]];
-            plain[1] = working[px[1]];
-            plain[2] = working[px[0]];
-            plain[3] = luma_of(plain[0], plain[1], plain[2]);
-            const Lanes adjusted = clamp_and_truncate(to_sums(plain) + here * 0.01);
-            const int32_t best = select(adjusted * weights, plain * weights);
-
-            // The error is taken from the plain value, so diffused error is
-            // not passed on further. Weights add up to 100 and are scaled back
-            // by the 0.01 above; in column 0 the share to the left is dropped.
-            const Sums e = to_sums(plain - chosen[best]) * 2.5 + 0.5;
-            here = ahead + e * 30;
-            ahead = load_slot(cur, x + 2) + e * 10;
-            if (x > 0)
-                store_slot(next, x - 1, below_left + e * 20);
-            below_left = below + e * 25;
-            below = below_right + e * 10;
-            below_right = zero + e * 5;
-            px[0] = colours[3 * best + 2];
-            px[1] = colours[3 * best + 1];
-            px[2] = colours[3 * best];
-            if (index_row != nullptr)
-                index_row[x] = static_cast<uint8_t>(best);
+        const auto publish = [&](int64_t done) {
             if (own != nullptr)
-                own->position.store(own_base + x, std::memory_order_release);
+                own->position.store(own_base + done, std::memory_order_release);
+        };
+        RowWalk upper = start_row(task, top, ring_row(top), ring_row(top + 1));
+        RowWalk lower = start_row(task, top + 1, ring_row(top + 1), ring_row(top + 2));
+        need(std::min(width, 2));
+        begin_row(upper);
+
+        // The upper row alone, until the lower one may start.
+        const int32_t alone = has_lower ? std::min(width, pair_lag) : width;
+        for (int32_t x = 0; x < alone; ++x) {
+            need(std::min(width, x + 3));
+            const PixelTargets t = targets_of(task, upper, x);
+            finish_pixel(task, upper, x, t.plain, select_one(select, t));
         }
-        if (width > 0)
-            store_slot(next, width - 1, below_left);
-        if (own != nullptr)
-            own->position.store(own_base + width, std::memory_order_release);
+        if (!has_lower) {
+            end_row(task, upper);
+            continue;
+        }
+        // Both rows.
+        if (width > pair_lag)
+            begin_row(lower);
+        for (int32_t x = pair_lag; x < width; ++x) {
+            need(std::min(width, x + 3));
+            const int32_t x1 = x - pair_lag;
+            const PixelTargets t0 = targets_of(task, upper, x);
+            const PixelTargets t1 = targets_of(task, lower, x1);
+            int32_t best0, best1;
+            select_two(select, t0, t1, best0, best1);
+            finish_pixel(task, upper, x, t0.plain, best0);
+            finish_pixel(task, lower, x1, t1.plain, best1);
+            publish(x1);
+        }
+        end_row(task, upper);
+        // The lower row alone, to its end.
+        const int32_t rest = std::max(0, width - pair_lag);
+        if (rest == 0)
+            begin_row(lower);
+        for (int32_t x1 = rest; x1 < width; ++x1) {
+            const PixelTargets t = targets_of(task, lower, x1);
+            finish_pixel(task, lower, x1, t.plain, select_one(select, t));
+            publish(x1);
+        }
+        end_row(task, lower);
+        publish(width);
     }
 }
 
