@@ -1,6 +1,7 @@
 #include "quantize/color_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <memory>
 #include <system_error>
@@ -8,125 +9,211 @@
 
 #include "quantize/color_convert.h"
 
+// The table is gathered in two passes over the picture. The first marks the
+// pixel values that occur in a set of all 2^24 values, one bit each; each
+// value is then converted once, and its key marked in a set of all 2^24
+// keys. The number of marked keys below a key is its dense number, 0 to
+// D - 1. The second pass counts the pixels of each dense number and notes
+// the order in which the numbers first occur. Compared with a map from keys
+// to slots, the sets and the counts are small and each lookup touches fixed
+// places, so the table scales with the number of colours.
+
 namespace {
 
-// Slot of each converted colour: open addressing with linear probing over
-// a power-of-two array that doubles when half full, so its size follows the
-// number of distinct colours rather than the 2^24 possible keys. A key and
-// its slot share one element, so a probe touches one cache line.
-class ColorIndex {
-  public:
-    ColorIndex() : cells_(1024, Cell{empty, 0}) {}
-    // The slot of `key`, or -1 after reserving a place that the caller
-    // must fill with set_last().
-    int32_t find_or_reserve(int32_t key) {
-        size_t i = position(key);
-        while (cells_[i].key != empty) {
-            if (cells_[i].key == key)
-                return cells_[i].slot;
-            i = (i + 1) & (cells_.size() - 1);
-        }
-        cells_[i].key = key;
-        last_ = i;
-        return -1;
-    }
-    void set_last(int32_t slot) {
-        cells_[last_].slot = slot;
-        if (++used_ * 2 > cells_.size())
-            grow();
-    }
+constexpr uint32_t key_count = 1u << 24;  // also the number of pixel values
 
-  private:
-    static constexpr int32_t empty = -1;  // keys have only 24 bits
-    struct Cell {
-        int32_t key, slot;
-    };
-    size_t position(int32_t key) const {
-        return (static_cast<uint32_t>(key) * 0x9E3779B1u) >> (32 - bits_);
+// The number of set bits of a word. The processor's own instruction where
+// it has one (every x86-64 processor of the last fifteen years), else the
+// library's.
+const bool popcnt_instruction =
+#if defined(__GNUC__) && defined(__x86_64__)
+    __builtin_cpu_supports("popcnt");
+#else
+    false;
+#endif
+
+inline uint32_t ones(uint64_t word) {
+#if defined(__GNUC__) && defined(__x86_64__)
+    if (popcnt_instruction) {
+        uint64_t n;
+        asm("popcnt %1, %0" : "=r"(n) : "r"(word) : "cc");
+        return static_cast<uint32_t>(n);
     }
-    void grow() {
-        std::vector<Cell> cells(2 * cells_.size(), Cell{empty, 0});
-        cells.swap(cells_);
-        ++bits_;
-        for (const Cell& cell : cells) {
-            if (cell.key == empty)
-                continue;
-            size_t i = position(cell.key);
-            while (cells_[i].key != empty)
-                i = (i + 1) & (cells_.size() - 1);
-            cells_[i] = cell;
+#endif
+    return static_cast<uint32_t>(std::popcount(word));
+}
+
+// A set of keys (or of pixel values), 64 a word, and once counted, for
+// every word the number of keys in the words before it, so that a key's
+// number takes one word and one count.
+struct KeySet {
+    std::unique_ptr<uint64_t[]> words;
+    std::unique_ptr<uint32_t[]> before;
+
+    KeySet() : words(new uint64_t[key_count / 64]()) {}
+    void mark(int32_t key) { words[key >> 6] |= uint64_t{1} << (key & 63); }
+    void add(const KeySet& other) {
+        for (uint32_t w = 0; w < key_count / 64; ++w)
+            words[w] |= other.words[w];
+    }
+    // Counts the keys; afterwards number() may be asked.
+    uint32_t count() {
+        before.reset(new uint32_t[key_count / 64]);
+        uint32_t total = 0;
+        for (uint32_t w = 0; w < key_count / 64; ++w) {
+            before[w] = total;
+            total += ones(words[w]);
         }
+        return total;
     }
-    std::vector<Cell> cells_;
-    size_t used_ = 0, last_ = 0;
-    int bits_ = 10;
+    // The dense number of a marked key: the marked keys below it.
+    uint32_t number(int32_t key) const {
+        const uint64_t below = (uint64_t{1} << (key & 63)) - 1;
+        return before[key >> 6] + ones(words[key >> 6] & below);
+    }
 };
 
-// Recently converted pixel values and their slots: many pixels of a picture
-// repeat a neighbour's exact value, and converting a colour costs a power
-// function. Direct-mapped; a miss only costs the conversion. A line holds the
-// value + 1 (so zero is an empty line) and the slot.
-class RecentColors {
-  public:
-    static constexpr int bits = 16;
-    RecentColors() : lines_(new uint64_t[1 << bits]()) {}
-    static uint32_t position(uint32_t rgb) { return (rgb * 0x9E3779B1u) >> (32 - bits); }
-    bool find(uint32_t rgb, uint32_t pos, int32_t& slot) const {
-        const uint64_t line = lines_[pos];
-        if (static_cast<uint32_t>(line) != rgb + 1)
-            return false;
-        slot = static_cast<int32_t>(line >> 32);
-        return true;
-    }
-    void store(uint32_t rgb, uint32_t pos, int32_t slot) {
-        lines_[pos] = (uint64_t{static_cast<uint32_t>(slot)} << 32) | (rgb + 1);
-    }
+// The lines of the direct-mapped caches of pixel values below: many pixels
+// of a picture repeat a recent pixel's exact value, and a miss only costs a
+// conversion.
+constexpr int cache_bits = 16;
 
-  private:
-    std::unique_ptr<uint64_t[]> lines_;
-};
+inline uint32_t cache_line_of(uint32_t rgb) {
+    return (rgb * 0x9E3779B1u) >> (32 - cache_bits);
+}
 
-// The distinct colours of a band of picture rows, in the order in which its
-// scan first meets them, with their pixel counts.
-struct BandColors {
-    ColorTable table;
-    std::vector<int32_t> keys;
+inline uint32_t rgb_at(const uint8_t* px) {
+    return (uint32_t{px[2]} << 16) | (uint32_t{px[1]} << 8) | px[0];
+}
+
+inline const uint8_t* picture_row(const dib24& image, int32_t r) {
+    return image.bits + static_cast<int64_t>(image.height - 1 - r) * image.stride;
+}
+
+// The first pass over a band of picture rows [first, end): its pixel values.
+void mark_band(const dib24& image, int32_t first, int32_t end, KeySet& values) {
+    for (int32_t r = first; r < end; ++r) {
+        const uint8_t* row = picture_row(image, r);
+        for (int32_t x = 0; x < image.width; ++x)
+            values.mark(static_cast<int32_t>(rgb_at(row + 3 * x)));
+    }
+}
+
+// The keys of the pixel values in words [first, end) of `values`.
+void convert_values(const KeySet& values, uint32_t first, uint32_t end, KeySet& keys) {
+    const YccSteps& steps = ycc_steps();
+    for (uint32_t w = first; w < end; ++w) {
+        for (uint64_t bits = values.words[w]; bits != 0; bits &= bits - 1) {
+            const uint32_t rgb = 64 * w + static_cast<uint32_t>(std::countr_zero(bits));
+            keys.mark(ycc_key_of(steps, rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff));
+        }
+    }
+}
+
+// The second pass over a band: the pixel count of every dense number, and
+// the numbers (with their keys) in the order in which the band first meets
+// them.
+struct BandCounts {
     std::vector<uint32_t> counts;
+    std::vector<uint32_t> order;
+    std::vector<int32_t> keys;
 };
 
-void scan_band(const dib24& image, int32_t first_row, int32_t end_row, BandColors& band) {
-    const double* lin = linear_of_byte();
-    ColorIndex index;
-    RecentColors recent;
-    for (int32_t r = first_row; r < end_row; ++r) {
-        const uint8_t* row = image.bits + static_cast<int64_t>(image.height - 1 - r) * image.stride;
+void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& set, uint32_t colours,
+                BandCounts& band) {
+    // A cache line holds a value + 1 (25 bits; 0 is an empty line), its
+    // dense number (24 bits: fewer than 255 * 2^16 keys exist) and the pixels
+    // of that value counted since it came in (15 bits), which go to the
+    // counts when the line is replaced or full and at the end. So a repeated
+    // value touches only its line.
+    constexpr int number_shift = 25, count_shift = 49;
+    constexpr uint64_t value_mask = (uint64_t{1} << number_shift) - 1;
+    constexpr uint64_t full = (uint64_t{1} << (64 - count_shift)) - 1;
+    const auto flush = [&](uint64_t line) {
+        band.counts[(line >> number_shift) & 0xffffff] +=
+            static_cast<uint32_t>(line >> count_shift);
+    };
+    band.counts.assign(colours, 0);
+    std::vector<uint64_t> met((colours + 63) / 64, 0);  // numbers met in this band
+    const YccSteps& steps = ycc_steps();
+    const std::unique_ptr<uint64_t[]> lines(new uint64_t[1 << cache_bits]());
+    for (int32_t r = first; r < end; ++r) {
+        const uint8_t* row = picture_row(image, r);
         for (int32_t x = 0; x < image.width; ++x) {
             const uint8_t* px = row + 3 * x;
-            const uint32_t rgb = (uint32_t{px[2]} << 16) | (uint32_t{px[1]} << 8) | px[0];
-            const uint32_t pos = RecentColors::position(rgb);
-            int32_t slot;
-            if (!recent.find(rgb, pos, slot)) {
-                ColorTriple ycc;
-                linear_to_ycc(lin[px[2]], lin[px[1]], lin[px[0]], ycc);
-                const int32_t key = color_key(ycc.c[0], ycc.c[1], ycc.c[2]);
-                int32_t found = index.find_or_reserve(key);
-                if (found < 0) {
-                    found = static_cast<int32_t>(band.table.size());
-                    index.set_last(found);
-                    band.counts.push_back(0);
-                    band.keys.push_back(key);
-                    band.table.push_back(
-                        {{static_cast<uint8_t>(ycc.c[0]), static_cast<uint8_t>(ycc.c[1]),
-                          static_cast<uint8_t>(ycc.c[2])},
-                         0,
-                         0.0});
+            const uint32_t rgb = rgb_at(px);
+            uint64_t& line = lines[cache_line_of(rgb)];
+            if ((line & value_mask) == rgb + 1) {
+                line += uint64_t{1} << count_shift;
+                if ((line >> count_shift) == full) {
+                    flush(line);
+                    line &= ~(full << count_shift);
                 }
-                slot = found;
-                recent.store(rgb, pos, slot);
+                continue;
             }
-            ++band.counts[slot];
+            if (line != 0)
+                flush(line);
+            const int32_t key = ycc_key_of(steps, px[2], px[1], px[0]);
+            const uint32_t number = set.number(key);
+            if ((met[number >> 6] & (uint64_t{1} << (number & 63))) == 0) {
+                met[number >> 6] |= uint64_t{1} << (number & 63);
+                band.order.push_back(number);
+                band.keys.push_back(key);
+            }
+            line = (rgb + 1) | (uint64_t{number} << number_shift) | (uint64_t{1} << count_shift);
         }
     }
+    for (uint32_t i = 0; i < (1u << cache_bits); ++i) {
+        if (lines[i] != 0)
+            flush(lines[i]);
+    }
+}
+
+// The first picture row of band k of `bands`.
+int32_t band_start(const dib24& image, int32_t bands, int32_t k) {
+    return static_cast<int32_t>(static_cast<int64_t>(image.height) * k / bands);
+}
+
+// Runs work(k) for k = 0 .. count - 1, work(0) on the calling thread and the
+// others on threads of their own; what the system refuses to start runs here
+// after the rest.
+void on_threads(int32_t count, const std::function<void(int32_t)>& work) {
+    std::vector<std::thread> helpers;
+    int32_t started = 1;
+    try {
+        for (; started < count; ++started)
+            helpers.emplace_back(work, started);
+    } catch (const std::system_error&) {
+    }
+    work(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (int32_t k = started; k < count; ++k)
+        work(k);
+}
+
+// A set filled in `parts` parts, each on a thread of its own.
+template <class Fill>
+KeySet merged(int32_t parts, const Fill& fill) {
+    std::vector<KeySet> sets(parts);
+    on_threads(parts, [&](int32_t k) { fill(k, sets[k]); });
+    for (int32_t k = 1; k < parts; ++k)
+        sets[0].add(sets[k]);
+    return std::move(sets[0]);
+}
+
+// The keys of the picture's colours, gathered in bands of rows and then in
+// ranges of pixel values on `bands` threads.
+KeySet picture_keys(const dib24& image, int32_t bands) {
+    const KeySet values = merged(bands, [&](int32_t k, KeySet& set) {
+        mark_band(image, band_start(image, bands, k), band_start(image, bands, k + 1), set);
+    });
+    return merged(bands, [&](int32_t k, KeySet& set) {
+        const auto word = [&](int32_t part) {
+            return static_cast<uint32_t>(uint64_t{key_count / 64} * part / bands);
+        };
+        convert_values(values, word(k), word(k + 1), set);
+    });
 }
 
 }  // namespace
@@ -135,62 +222,52 @@ void fill_color_table(const dib24& image, ColorTable& table) {
     fill_color_table(image, table, 1);
 }
 
-// Each thread gathers the colours of one band of rows; the bands are then
-// merged in picture order, so every colour keeps the slot of its first
-// occurrence in a single scan, and the counts add up as integers.
+// Each thread scans one band of rows in both passes. The bands' orders of
+// first occurrence are merged in picture order, so every colour keeps the
+// slot of its first occurrence in a single scan, and the counts add up as
+// integers.
 void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
     table.clear();
     if (image.bits == nullptr || image.width <= 0 || image.height <= 0)
         return;
     const int32_t bands = std::clamp(threads, 1, image.height);
-    std::vector<BandColors> band(bands);
-    const auto band_start = [&](int32_t k) {
-        return static_cast<int32_t>(static_cast<int64_t>(image.height) * k / bands);
-    };
-    {
-        std::vector<std::thread> helpers;
-        int32_t started = 1;
-        try {
-            for (; started < bands; ++started) {
-                helpers.emplace_back(scan_band, std::cref(image), band_start(started),
-                                     band_start(started + 1), std::ref(band[started]));
-            }
-        } catch (const std::system_error&) {
-        }
-        scan_band(image, 0, band_start(1), band[0]);
-        for (std::thread& helper : helpers)
-            helper.join();
-        // Bands whose thread the system refused are scanned here.
-        for (int32_t k = started; k < bands; ++k)
-            scan_band(image, band_start(k), band_start(k + 1), band[k]);
-    }
 
-    // Pixel counts are kept as integers, four bytes a colour, so that the
-    // counting touches less memory than the table itself; every count is
-    // exact as a double (an image has fewer than 2^31 pixels).
-    std::vector<uint32_t> counts = std::move(band[0].counts);
-    table = std::move(band[0].table);
-    if (bands > 1) {
-        ColorIndex index;
-        for (size_t i = 0; i < table.size(); ++i) {
-            index.find_or_reserve(band[0].keys[i]);
-            index.set_last(static_cast<int32_t>(i));
-        }
-        for (int32_t k = 1; k < bands; ++k) {
-            const BandColors& b = band[k];
-            for (size_t i = 0; i < b.table.size(); ++i) {
-                int32_t slot = index.find_or_reserve(b.keys[i]);
-                if (slot < 0) {
-                    slot = static_cast<int32_t>(table.size());
-                    index.set_last(slot);
-                    table.push_back(b.table[i]);
-                    counts.push_back(0);
-                }
-                counts[slot] += b.counts[i];
+    KeySet keys = picture_keys(image, bands);
+    const uint32_t colours = keys.count();
+
+    std::vector<BandCounts> band(bands);
+    on_threads(bands, [&](int32_t k) {
+        count_band(image, band_start(image, bands, k), band_start(image, bands, k + 1), keys,
+                   colours, band[k]);
+    });
+
+    std::vector<uint32_t>& counts = band[0].counts;
+    std::vector<uint32_t> number_of_slot;
+    std::vector<uint8_t> placed(bands > 1 ? colours : 0, 0);
+    table.reserve(colours);
+    number_of_slot.reserve(colours);
+    for (int32_t k = 0; k < bands; ++k) {
+        BandCounts& b = band[k];
+        for (size_t i = 0; i < b.order.size(); ++i) {
+            const uint32_t number = b.order[i];
+            if (bands > 1) {
+                if (placed[number])
+                    continue;
+                placed[number] = 1;
             }
-            band[k] = BandColors{};
+            const int32_t key = b.keys[i];
+            table.push_back({{static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8),
+                              static_cast<uint8_t>(key)},
+                             0,
+                             0.0});
+            number_of_slot.push_back(number);
+        }
+        if (k > 0) {
+            for (uint32_t n = 0; n < colours; ++n)
+                counts[n] += b.counts[n];
+            b = BandCounts{};
         }
     }
-    for (size_t i = 0; i < table.size(); ++i)
-        table[i].weight = counts[i];
+    for (size_t slot = 0; slot < table.size(); ++slot)
+        table[slot].weight = counts[number_of_slot[slot]];
 }

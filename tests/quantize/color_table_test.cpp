@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "quantize/color_convert.h"
 #include "tests/quantize/quantize_test_support.h"
 
@@ -75,6 +77,40 @@ TEST(ColorTable, AllGreysGive194Colours) {
     for (const ColorEntry& e : table)
         sum += e.weight;
     EXPECT_EQ(sum, 256.0);
+}
+
+// Long runs of one value and values that come back after many others, on
+// one and on several threads: every pixel counted, slots in the order of
+// first occurrence.
+TEST(ColorTable, CountsSurviveLongRunsAndReturningColours) {
+    const Rgb first{200, 30, 90}, second{10, 220, 40};
+    dib24 image;
+    // 300 x 250: a run of 75000 pixels of `first` but for a column of
+    // `second` and a band of new colours in the middle rows.
+    fill_image(image, 300, 250, [&](int32_t x, int32_t y) {
+        if (x == 299)
+            return second;
+        if (y >= 100 && y < 110)
+            return Rgb{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7};
+        return first;
+    });
+    ColorTable expected;
+    fill_color_table(image, expected, 1);
+    ASSERT_GE(expected.size(), 3u);
+    EXPECT_EQ(expected[0].weight, 299.0 * 240);
+    EXPECT_EQ(expected[1].weight, 250.0);
+    for (const int32_t threads : {1, 2, 3, 7}) {
+        ColorTable table;
+        fill_color_table(image, table, threads);
+        ASSERT_EQ(table.size(), expected.size()) << threads;
+        double sum = 0;
+        for (size_t i = 0; i < table.size(); ++i) {
+            EXPECT_EQ(std::memcmp(table[i].channels, expected[i].channels, 3), 0) << i;
+            EXPECT_EQ(table[i].weight, expected[i].weight) << i;
+            sum += table[i].weight;
+        }
+        EXPECT_EQ(sum, 300.0 * 250) << threads;
+    }
 }
 
 TEST(ColorTable, ImageWithoutPixelsGivesAnEmptyTable) {
