@@ -1,9 +1,10 @@
 // Benchmark of the colour quantizer (Google Benchmark): the colour table, the
 // remapping and the whole of process() on 1 thread, 2 threads and the
-// default count and each remapping version on one thread, on the bitmap
-// files named on the command line and on a generated picture that holds
-// every 24-bit colour once; the literal reference of the tests once on each
-// file. Counters: time per pixel and the peak heap memory of one run.
+// default count, the palette construction and averaging, and each remapping
+// version on one thread, on the bitmap files named on the command line and
+// on a generated picture that holds every 24-bit colour once; reading and
+// writing the files; the literal reference of the tests once on each file.
+// Counters: time per pixel and the peak heap memory of one run.
 //
 //   quant_bench [--no-reference] [--no-all-colours] [benchmark options] [FILE.bmp ...]
 #include <benchmark/benchmark.h>
@@ -76,8 +77,10 @@ namespace {
 
 struct Picture {
     std::string name;
+    std::string path;  // empty for a generated picture
     dib24 image;
-    Palette palette;  // the quantizer's palette for it
+    ColorTable table;  // filled, before the palette construction
+    Palette palette;   // the quantizer's palette for it
 };
 
 std::vector<std::unique_ptr<Picture>> pictures;
@@ -118,6 +121,45 @@ void table(benchmark::State& state, const Picture* p, int32_t threads) {
         ColorTable table;
         fill_color_table(p->image, table, threads);
         benchmark::DoNotOptimize(table.data());
+    }
+    set_counters(state, p->image, 0);
+}
+
+void clusters(benchmark::State& state, const Picture* p) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        ColorTable table = p->table;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(build_clusters(table, 255));
+    }
+    set_counters(state, p->image, 0);
+}
+
+void average(benchmark::State& state, const Picture* p) {
+    ColorTable table = p->table;
+    const int32_t count = build_clusters(table, 255);
+    FILE* sink = std::tmpfile();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(average_palette(table, count, sink).data());
+    std::fclose(sink);
+    set_counters(state, p->image, 0);
+}
+
+// Reading the file as the programs do, and writing the picture back.
+void load(benchmark::State& state, const Picture* p) {
+    for (auto _ : state) {
+        dib24 image;
+        image.create(1, 1, 0);
+        benchmark::DoNotOptimize(load_input(image, p->path.c_str()));
+    }
+    set_counters(state, p->image, 0);
+}
+
+void save(benchmark::State& state, const Picture* p) {
+    for (auto _ : state) {
+        FILE* out = std::tmpfile();
+        benchmark::DoNotOptimize(p->image.save(out));
+        std::fclose(out);
     }
     set_counters(state, p->image, 0);
 }
@@ -180,6 +222,7 @@ int main(int argc, char** argv) {
     for (const std::string& f : files) {
         auto p = std::make_unique<Picture>();
         p->name = f.substr(f.find_last_of('/') + 1);
+        p->path = f;
         p->image.create(1, 1, 0);
         if (!load_input(p->image, f.c_str())) {
             std::printf("Cannot load input file : %s\n", f.c_str());
@@ -195,8 +238,8 @@ int main(int argc, char** argv) {
     }
     FILE* quiet = std::tmpfile();
     for (auto& p : pictures) {
-        ColorTable table;
-        fill_color_table(p->image, table);
+        fill_color_table(p->image, p->table);
+        ColorTable table = p->table;
         p->palette = average_palette(table, build_clusters(table, 255), quiet);
     }
     std::fclose(quiet);
@@ -210,11 +253,29 @@ int main(int argc, char** argv) {
         const Picture* p = owned.get();
         for (const int32_t t : counts) {
             const std::string suffix = "/" + p->name + "/threads:" + std::to_string(t);
-            benchmark::RegisterBenchmark(("table" + suffix).c_str(), table, p, t)->UseRealTime();
+            benchmark::RegisterBenchmark(("table" + suffix).c_str(), table, p, t)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("remap" + suffix).c_str(), remap, p, fastest, t)
-                ->UseRealTime();
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("process" + suffix).c_str(), whole, p, quantize_on, t)
-                ->UseRealTime();
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+        benchmark::RegisterBenchmark(("clusters/" + p->name).c_str(), clusters, p)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("average/" + p->name).c_str(), average, p)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        if (!p->path.empty()) {
+            benchmark::RegisterBenchmark(("load/" + p->name).c_str(), load, p)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("save/" + p->name).c_str(), save, p)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
         }
         for (const RemapVersion& v : remap_versions()) {
             if (std::strcmp(v.name, "plain") == 0)
@@ -223,12 +284,14 @@ int main(int argc, char** argv) {
                 (std::string("remap_version/") + v.name + "/" + p->name + "/threads:1").c_str(),
                 remap, p, v.run, 1)
                 ->UseRealTime()
+                ->Unit(benchmark::kMillisecond)
                 ->Iterations(1);
         }
         if (with_reference && p->name != "all-colours") {
             benchmark::RegisterBenchmark(("literal_process/" + p->name).c_str(), whole, p,
                                          quantize_literally, 1)
                 ->UseRealTime()
+                ->Unit(benchmark::kMillisecond)
                 ->Iterations(1);
         }
     }
