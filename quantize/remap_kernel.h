@@ -134,6 +134,14 @@ QV_REMAP_TARGET inline void begin_row(RowWalk& row) {
     row.ahead = load_slot(row.cur, 1);
 }
 
+// What every pixel reads, in locals of the loop: the pixel stores may alias
+// anything, and would make the compiler fetch these again from the task.
+struct PixelTables {
+    const int32_t* working;
+    const Lanes* chosen;
+    const uint8_t* colours;
+};
+
 // The pixel of column x: its plain working values, and the two targets of
 // the selection (times the distance weights), the plain value and the value
 // adjusted by the diffused error.
@@ -141,15 +149,15 @@ struct PixelTargets {
     Lanes plain, weighted_adjusted, weighted_plain;
 };
 
-QV_REMAP_TARGET inline PixelTargets targets_of(const RemapTask& task, const RowWalk& row,
+QV_REMAP_TARGET inline PixelTargets targets_of(const PixelTables& tables, const RowWalk& row,
                                                int32_t x) {
     const Lanes weights = {distance_weight[0], distance_weight[1], distance_weight[2],
                            distance_weight[3]};
     const uint8_t* px = row.pixels + 3 * x;
     PixelTargets t;
-    t.plain[0] = task.working[px[2]];
-    t.plain[1] = task.working[px[1]];
-    t.plain[2] = task.working[px[0]];
+    t.plain[0] = tables.working[px[2]];
+    t.plain[1] = tables.working[px[1]];
+    t.plain[2] = tables.working[px[0]];
     t.plain[3] = luma_of(t.plain[0], t.plain[1], t.plain[2]);
     t.weighted_adjusted = clamp_and_truncate(to_sums(t.plain) + row.here * 0.01) * weights;
     t.weighted_plain = t.plain * weights;
@@ -158,14 +166,14 @@ QV_REMAP_TARGET inline PixelTargets targets_of(const RemapTask& task, const RowW
 
 // Column x takes palette entry `best`: its error is diffused and the pixel
 // written. Needs slot x + 2 of `cur` complete.
-QV_REMAP_TARGET inline void finish_pixel(const RemapTask& task, RowWalk& row, int32_t x,
+QV_REMAP_TARGET inline void finish_pixel(const PixelTables& tables, RowWalk& row, int32_t x,
                                          const Lanes& plain, int32_t best) {
     // The error is taken from the plain value, so diffused error is not
     // passed on further. Weights add up to 100 and are scaled back by the
     // 0.01 of the adjusted value; in column 0 the share to the left is
     // dropped.
     const Sums zero = {0, 0, 0, 0};
-    const Sums e = to_sums(plain - task.chosen[best]) * 2.5 + 0.5;
+    const Sums e = to_sums(plain - tables.chosen[best]) * 2.5 + 0.5;
     row.here = row.ahead + e * 30;
     row.ahead = load_slot(row.cur, x + 2) + e * 10;
     if (x > 0)
@@ -173,7 +181,7 @@ QV_REMAP_TARGET inline void finish_pixel(const RemapTask& task, RowWalk& row, in
     row.below_left = row.below + e * 25;
     row.below = row.below_right + e * 10;
     row.below_right = zero + e * 5;
-    const uint8_t* colour = task.palette->data() + 3 * best;
+    const uint8_t* colour = tables.colours + 3 * best;
     uint8_t* px = row.pixels + 3 * x;
     px[0] = colour[2];
     px[1] = colour[1];
@@ -241,6 +249,7 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
         return task.ring.data() + 4 * static_cast<size_t>(y % task.ring_rows) * slots;
     };
     RowProgress* own = threads > 1 ? &task.progress[thread] : nullptr;
+    const PixelTables tables{task.working, task.chosen.data(), task.palette->data()};
     for (int32_t top = 2 * thread; top < height; top += 2 * threads) {
         const bool has_lower = top + 1 < height;
         const RowProgress* above =
@@ -270,8 +279,8 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
         const int32_t alone = has_lower ? std::min(width, pair_lag) : width;
         for (int32_t x = 0; x < alone; ++x) {
             need(std::min(width, x + 3));
-            const PixelTargets t = targets_of(task, upper, x);
-            finish_pixel(task, upper, x, t.plain, select_one(select, t));
+            const PixelTargets t = targets_of(tables, upper, x);
+            finish_pixel(tables, upper, x, t.plain, select_one(select, t));
         }
         if (!has_lower) {
             end_row(task, upper);
@@ -283,12 +292,12 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
         for (int32_t x = pair_lag; x < width; ++x) {
             need(std::min(width, x + 3));
             const int32_t x1 = x - pair_lag;
-            const PixelTargets t0 = targets_of(task, upper, x);
-            const PixelTargets t1 = targets_of(task, lower, x1);
+            const PixelTargets t0 = targets_of(tables, upper, x);
+            const PixelTargets t1 = targets_of(tables, lower, x1);
             int32_t best0, best1;
             select_two(select, t0, t1, best0, best1);
-            finish_pixel(task, upper, x, t0.plain, best0);
-            finish_pixel(task, lower, x1, t1.plain, best1);
+            finish_pixel(tables, upper, x, t0.plain, best0);
+            finish_pixel(tables, lower, x1, t1.plain, best1);
             publish(x1);
         }
         end_row(task, upper);
@@ -297,8 +306,8 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
         if (rest == 0)
             begin_row(lower);
         for (int32_t x1 = rest; x1 < width; ++x1) {
-            const PixelTargets t = targets_of(task, lower, x1);
-            finish_pixel(task, lower, x1, t.plain, select_one(select, t));
+            const PixelTargets t = targets_of(tables, lower, x1);
+            finish_pixel(tables, lower, x1, t.plain, select_one(select, t));
             publish(x1);
         }
         end_row(task, lower);
