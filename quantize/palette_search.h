@@ -48,8 +48,3 @@ int32_t select_entry_scan(const SearchPalette& palette, const int32_t adjusted[4
 // sets, in plain C++.
 int32_t select_entry_boxed(const SearchPalette& palette, const int32_t adjusted[4],
                            const int32_t plain[4]);
-// The same with 256-bit vectors (AVX2); call only where
-// avx2_search_supported() is true.
-int32_t select_entry_avx2(const SearchPalette& palette, const int32_t adjusted[4],
-                          const int32_t plain[4]);
-bool avx2_search_supported();

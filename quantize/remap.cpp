@@ -91,13 +91,6 @@ struct BoxedSelect {
     }
 };
 
-struct Avx2Select {
-    const SearchPalette& palette;
-    int32_t operator()(const Lanes& adjusted, const Lanes& plain) const {
-        return select_entry_avx2(palette, &adjusted[0], &plain[0]);
-    }
-};
-
 Lanes lanes_at(const int32_t* v) {
     return Lanes{v[0], v[1], v[2], v[3]};
 }
@@ -141,19 +134,10 @@ void select_entries_boxed(const std::vector<LinearPaletteEntry>& linear, const i
     select_with<BoxedSelect>(linear, queries, count, chosen);
 }
 
-void remap_pixels_avx2(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
-    remap_with<Avx2Select>(image, palette, indices, threads);
-}
-
-void select_entries_avx2(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
-                         size_t count, int32_t* chosen) {
-    select_with<Avx2Select>(linear, queries, count, chosen);
-}
-
 std::vector<RemapVersion> remap_versions() {
     std::vector<RemapVersion> versions{{"plain", remap_pixels_plain, select_entries_plain},
                                        {"boxed", remap_pixels_boxed, select_entries_boxed}};
-    if (avx2_search_supported())
+    if (avx2_remap_supported())
         versions.push_back({"256-bit", remap_pixels_avx2, select_entries_avx2});
     if (avx512_remap_supported())
         versions.push_back({"512-bit", remap_pixels_avx512, select_entries_avx512});

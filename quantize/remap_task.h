@@ -87,14 +87,15 @@ bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t
 void run_threads(RemapTask& task, const std::function<void(int32_t)>& rows);
 
 // The versions. Those for vector units run only where the processor has
-// them (avx2_search_supported(), avx512_remap_supported()); the 512-bit one
-// is a file of its own, built for its instruction set.
+// them (avx2_remap_supported(), avx512_remap_supported()); each is a file of
+// its own, built for its instruction set.
 void remap_pixels_plain(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads);
 void select_entries_plain(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
                           size_t count, int32_t* chosen);
 void remap_pixels_boxed(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads);
 void select_entries_boxed(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
                           size_t count, int32_t* chosen);
+bool avx2_remap_supported();
 void remap_pixels_avx2(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads);
 void select_entries_avx2(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
                          size_t count, int32_t* chosen);
