@@ -1,10 +1,11 @@
 // The remapping for processors with 256-bit vectors (AVX2, with BMI1 and
 // POPCNT): the shared pixel loop built for them, with the selection of
-// remap_select.h, eight head entries a vector, for the two pixels of a row
-// pair at once.
+// remap_select.h, eight head entries a vector.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -94,87 +95,80 @@ QV_AVX2_INLINE uint32_t head_candidates(__m256i to_adjusted, __m256i to_plain, _
         _mm256_cmp_ps(sum, _mm256_mul_ps(v, _mm256_set1_ps(one_above)), _CMP_LE_OQ)));
 }
 
-// The indices of a set of entries in index order, one byte each, followed by
-// 64 bytes of no_entry; returns how many. `list` holds 320 bytes.
-QV_AVX2_INLINE int32_t list_entries(__m256i set, uint8_t* list) {
-    alignas(32) uint64_t words[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(words), set);
-    int32_t count = 0;
-    for (int w = 0; w < 4; ++w) {
-        for (uint64_t bits = words[w]; bits != 0; bits &= bits - 1)
-            list[count++] = static_cast<uint8_t>(64 * w + std::countr_zero(bits));
+// For every byte value, the positions of its set bits, lowest first, one
+// byte each.
+constexpr std::array<uint64_t, 256> bit_positions = [] {
+    std::array<uint64_t, 256> table{};
+    for (int v = 0; v < 256; ++v) {
+        int n = 0;
+        for (int b = 0; b < 8; ++b) {
+            if ((v >> b) & 1)
+                table[v] |= uint64_t(b) << (8 * n++);
+        }
     }
-    const __m256i none = _mm256_set1_epi8(static_cast<char>(no_entry));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + count), none);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + count + 32), none);
+    return table;
+}();
+
+// The positions of the set bits of `bits` (the lowest `bytes` bytes), plus
+// `base`, one byte each, from list[count] on; returns the new count. Writes
+// 8 bytes past the last position.
+QV_AVX2_INLINE int32_t list_bits(uint64_t bits, int bytes, uint32_t base, uint8_t* list,
+                                 int32_t count) {
+    for (int c = 0; c < bytes; ++c) {
+        const uint32_t byte = (bits >> (8 * c)) & 0xff;
+        const uint64_t positions =
+            bit_positions[byte] + 0x0101010101010101ull * (base + 8 * static_cast<uint32_t>(c));
+        std::memcpy(list + count, &positions, sizeof positions);
+        count += std::popcount(byte);
+    }
     return count;
 }
 
-// The selection of remap_select.h for N pixels, step by step for all of
-// them, so that their independent chains overlap.
-struct Choose256 {
-    template <int N>
-    QV_AVX2_INLINE static void run(const WidePalette& p, const __m128i* adjusted,
-                                   const __m128i* plain, int32_t* chosen) {
-        ScanState state[N];
-        int32_t apart[N];
-        alignas(32) int32_t to_adjusted[N][head_count + 8], to_plain[N][head_count + 8];
-        uint64_t head[N];
-        for (int k = 0; k < N; ++k) {
-            const Targets t = broadcast_targets(adjusted[k], plain[k]);
-            apart[k] = apart_of(adjusted[k], plain[k]);
-            const float d = static_cast<float>(apart[k]);
-            const __m256 anchor_k = _mm256_set1_ps(d * sqrt2_above);
-            const __m256 anchor_q = _mm256_set1_ps(d * d * one_above);
-            __m256i da[head_count / 8], dp[head_count / 8];
-            for (int b = 0; b < head_count / 8; ++b) {
-                block_distances(p, b, t, da[b], dp[b]);
-                _mm256_store_si256(reinterpret_cast<__m256i*>(to_adjusted[k] + 8 * b), da[b]);
-                _mm256_store_si256(reinterpret_cast<__m256i*>(to_plain[k] + 8 * b), dp[b]);
-            }
-            _mm256_store_si256(reinterpret_cast<__m256i*>(to_adjusted[k] + head_count),
-                               _mm256_set1_epi32(far_away));
-            _mm256_store_si256(reinterpret_cast<__m256i*>(to_plain[k] + head_count),
-                               _mm256_set1_epi32(far_away));
-            const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
-            state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
-            __m256 bound = _mm256_set1_ps(static_cast<float>(state[k].sum));
-            uint64_t candidates = 0;
-            for (int b = 0; b < head_count / 8; ++b)
-                candidates |= uint64_t{head_candidates(da[b], dp[b], anchor_k, anchor_q, bound)}
-                              << (8 * b);
-            head[k] = candidates & ~uint64_t{1};  // entry 0 is the starting state
+// The vector work of the selection of remap_select.h.
+struct Width256 {
+    QV_AVX2_INLINE static int32_t head(const WidePalette& p, __m128i adjusted, __m128i plain,
+                                       int32_t apart, int32_t* to_adjusted, int32_t* to_plain,
+                                       uint8_t* list) {
+        const Targets t = broadcast_targets(adjusted, plain);
+        const float d = static_cast<float>(apart);
+        const __m256 anchor_k = _mm256_set1_ps(d * sqrt2_above);
+        const __m256 anchor_q = _mm256_set1_ps(d * d * one_above);
+        __m256i da[head_count / 8], dp[head_count / 8];
+        for (int b = 0; b < head_count / 8; ++b) {
+            block_distances(p, b, t, da[b], dp[b]);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(to_adjusted + 8 * b), da[b]);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(to_plain + 8 * b), dp[b]);
         }
-        int32_t most = std::popcount(head[0]);
-        for (int k = 1; k < N; ++k)
-            most = std::max(most, std::popcount(head[k]));
-        for (int32_t i = 0; i < most; ++i) {
-            for (int k = 0; k < N; ++k) {
-                // Once a pixel's candidates are used up, the slot after the
-                // head, whose distances are far_away.
-                const uint32_t j =
-                    static_cast<uint32_t>(std::countr_zero(head[k] | uint64_t{1} << head_count));
-                head[k] &= head[k] - 1;
-                const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
-                const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
-                offer(state[k], j, a, a + b);
-            }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(to_adjusted + head_count),
+                           _mm256_set1_epi32(far_away));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(to_plain + head_count),
+                           _mm256_set1_epi32(far_away));
+        const int64_t a0 = to_adjusted[0], b0 = to_plain[0];
+        __m256 bound = _mm256_set1_ps(static_cast<float>(a0 * a0 + b0 * b0));
+        uint64_t candidates = 0;
+        for (int b = 0; b < head_count / 8; ++b)
+            candidates |= uint64_t{head_candidates(da[b], dp[b], anchor_k, anchor_q, bound)}
+                          << (8 * b);
+        candidates &= ~uint64_t{1};  // entry 0 is the starting state
+        const int32_t count = list_bits(candidates, head_count / 8, 0, list, 0);
+        const __m256i none = _mm256_set1_epi8(static_cast<char>(head_count));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + count), none);
+        return count;
+    }
+
+    // Listed with bit scans.
+    QV_AVX2_INLINE static int32_t list_entries(__m256i set, uint8_t* list) {
+        alignas(32) uint64_t words[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(words), set);
+        int32_t count = 0;
+        for (int w = 0; w < 4; ++w) {
+            for (uint64_t bits = words[w]; bits != 0; bits &= bits - 1)
+                list[count++] = static_cast<uint8_t>(64 * w + std::countr_zero(bits));
         }
-        if (p.count > head_count) {
-            alignas(32) uint8_t tail[N][320];
-            int32_t tail_size[N];
-            __m256i adjusted_v[N], plain_v[N];
-            for (int k = 0; k < N; ++k) {
-                const __m256i set =
-                    tail_within(p, adjusted[k], plain[k], reach_of(state[k].sum, apart[k]));
-                tail_size[k] = list_entries(set, tail[k]);
-                adjusted_v[k] = _mm256_broadcastsi128_si256(adjusted[k]);
-                plain_v[k] = _mm256_broadcastsi128_si256(plain[k]);
-            }
-            offer_lists<N>(p, tail, tail_size, adjusted_v, plain_v, state);
-        }
-        for (int k = 0; k < N; ++k)
-            chosen[k] = static_cast<int32_t>(state[k].best);
+        const __m256i none = _mm256_set1_epi8(static_cast<char>(no_entry));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + count), none);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + count + 32), none);
+        return count;
     }
 };
 
@@ -186,12 +180,12 @@ bool avx2_remap_supported() {
 }
 
 void remap_pixels_avx2(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
-    remap_pixels_with<Choose256>(image, palette, indices, threads);
+    remap_pixels_with<Width256>(image, palette, indices, threads);
 }
 
 void select_entries_avx2(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
                          size_t count, int32_t* chosen) {
-    select_entries_with<Choose256>(linear, queries, count, chosen);
+    select_entries_with<Width256>(linear, queries, count, chosen);
 }
 
 #else

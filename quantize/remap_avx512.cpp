@@ -1,7 +1,7 @@
 // The remapping for processors with 512-bit vectors (AVX-512 F, BW, DQ, VL
 // and VBMI2): the shared pixel loop built for them, with the selection of
 // remap_select.h, sixteen head entries a vector, the candidates listed by
-// compression, for the two pixels of a row pair at once.
+// compression.
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -99,88 +99,48 @@ QV_WIDE_INLINE __m512i byte_lanes() {
                            9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
 }
 
-// The indices of a set of entries in index order, one byte each, followed by
-// at least 64 bytes of no_entry; returns how many. `list` holds 320 bytes.
-QV_WIDE_INLINE int32_t list_entries(__m256i set, uint8_t* list) {
-    const __m512i none = _mm512_set1_epi8(static_cast<char>(no_entry));
-    int32_t count = 0;
-    for (int w = 0; w < 4; ++w) {
-        const uint64_t word = static_cast<uint64_t>(_mm256_extract_epi64(set, 0));
-        set = _mm256_permute4x64_epi64(set, 0x39);  // the next word down
-        const __m512i index =
-            _mm512_add_epi8(byte_lanes(), _mm512_set1_epi8(static_cast<char>(64 * w)));
-        _mm512_storeu_si512(list + count, _mm512_mask_compress_epi8(none, word, index));
-        count += std::popcount(word);
+// The vector work of the selection of remap_select.h.
+struct Width512 {
+    QV_WIDE_INLINE static int32_t head(const WidePalette& p, __m128i adjusted, __m128i plain,
+                                       int32_t apart, int32_t* to_adjusted, int32_t* to_plain,
+                                       uint8_t* list) {
+        const Targets t = broadcast_targets(adjusted, plain);
+        const float d = static_cast<float>(apart);
+        const __m512 anchor_k = _mm512_set1_ps(d * sqrt2_above);
+        const __m512 anchor_q = _mm512_set1_ps(d * d * one_above);
+        __m512i da0, dp0, da1, dp1;
+        block_distances(p, 0, t, da0, dp0);
+        block_distances(p, 1, t, da1, dp1);
+        _mm512_store_si512(to_adjusted, da0);
+        _mm512_store_si512(to_plain, dp0);
+        _mm512_store_si512(to_adjusted + 16, da1);
+        _mm512_store_si512(to_plain + 16, dp1);
+        _mm512_store_si512(to_adjusted + head_count, _mm512_set1_epi32(far_away));
+        _mm512_store_si512(to_plain + head_count, _mm512_set1_epi32(far_away));
+        const int64_t a0 = to_adjusted[0], b0 = to_plain[0];
+        __m512 bound = _mm512_set1_ps(static_cast<float>(a0 * a0 + b0 * b0));
+        // Entry 0 is the starting state, not a candidate.
+        const uint32_t low = head_candidates(da0, dp0, anchor_k, anchor_q, bound) & ~1u;
+        const uint32_t high = head_candidates(da1, dp1, anchor_k, anchor_q, bound);
+        const uint64_t candidates = low | (uint64_t{high} << 16);
+        _mm512_store_si512(list, _mm512_mask_compress_epi8(_mm512_set1_epi8(head_count), candidates,
+                                                           byte_lanes()));
+        return std::popcount(candidates);
     }
-    _mm512_storeu_si512(list + count, none);
-    return count;
-}
 
-// The selection of remap_select.h for N pixels, step by step for all of
-// them, so that their independent chains overlap.
-struct Choose512 {
-    template <int N>
-    QV_WIDE_INLINE static void run(const WidePalette& p, const __m128i* adjusted,
-                                   const __m128i* plain, int32_t* chosen) {
-        ScanState state[N];
-        int32_t apart[N];
-        alignas(64) int32_t to_adjusted[N][head_count + 16], to_plain[N][head_count + 16];
-        alignas(64) uint8_t head[N][64];
-        int32_t head_size[N];
-        for (int k = 0; k < N; ++k) {
-            const Targets t = broadcast_targets(adjusted[k], plain[k]);
-            apart[k] = apart_of(adjusted[k], plain[k]);
-            const float d = static_cast<float>(apart[k]);
-            const __m512 anchor_k = _mm512_set1_ps(d * sqrt2_above);
-            const __m512 anchor_q = _mm512_set1_ps(d * d * one_above);
-            __m512i da0, dp0, da1, dp1;
-            block_distances(p, 0, t, da0, dp0);
-            block_distances(p, 1, t, da1, dp1);
-            _mm512_store_si512(to_adjusted[k], da0);
-            _mm512_store_si512(to_plain[k], dp0);
-            _mm512_store_si512(to_adjusted[k] + 16, da1);
-            _mm512_store_si512(to_plain[k] + 16, dp1);
-            _mm512_store_si512(to_adjusted[k] + head_count, _mm512_set1_epi32(far_away));
-            _mm512_store_si512(to_plain[k] + head_count, _mm512_set1_epi32(far_away));
-            const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
-            state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
-            __m512 bound = _mm512_set1_ps(static_cast<float>(state[k].sum));
-            // Entry 0 is the starting state, not a candidate.
-            const uint32_t low = head_candidates(da0, dp0, anchor_k, anchor_q, bound) & ~1u;
-            const uint32_t high = head_candidates(da1, dp1, anchor_k, anchor_q, bound);
-            const uint64_t candidates = low | (uint64_t{high} << 16);
-            // Padded with the slot after the head, whose distances are
-            // far_away.
-            _mm512_store_si512(head[k], _mm512_mask_compress_epi8(_mm512_set1_epi8(head_count),
-                                                                  candidates, byte_lanes()));
-            head_size[k] = std::popcount(candidates);
+    QV_WIDE_INLINE static int32_t list_entries(__m256i set, uint8_t* list) {
+        const __m512i none = _mm512_set1_epi8(static_cast<char>(no_entry));
+        int32_t count = 0;
+        for (int w = 0; w < 4; ++w) {
+            const uint64_t word = static_cast<uint64_t>(_mm256_extract_epi64(set, 0));
+            set = _mm256_permute4x64_epi64(set, 0x39);  // the next word down
+            const __m512i index =
+                _mm512_add_epi8(byte_lanes(), _mm512_set1_epi8(static_cast<char>(64 * w)));
+            _mm512_storeu_si512(list + count, _mm512_mask_compress_epi8(none, word, index));
+            count += std::popcount(word);
         }
-        int32_t most = head_size[0];
-        for (int k = 1; k < N; ++k)
-            most = std::max(most, head_size[k]);
-        for (int32_t i = 0; i < most; ++i) {
-            for (int k = 0; k < N; ++k) {
-                const uint32_t j = head[k][i];
-                const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
-                const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
-                offer(state[k], j, a, a + b);
-            }
-        }
-        if (p.count > head_count) {
-            alignas(64) uint8_t tail[N][320];
-            int32_t tail_size[N];
-            __m256i adjusted_v[N], plain_v[N];
-            for (int k = 0; k < N; ++k) {
-                const __m256i set =
-                    tail_within(p, adjusted[k], plain[k], reach_of(state[k].sum, apart[k]));
-                tail_size[k] = list_entries(set, tail[k]);
-                adjusted_v[k] = _mm512_castsi512_si256(_mm512_broadcast_i32x4(adjusted[k]));
-                plain_v[k] = _mm512_castsi512_si256(_mm512_broadcast_i32x4(plain[k]));
-            }
-            offer_lists<N>(p, tail, tail_size, adjusted_v, plain_v, state);
-        }
-        for (int k = 0; k < N; ++k)
-            chosen[k] = static_cast<int32_t>(state[k].best);
+        _mm512_storeu_si512(list + count, none);
+        return count;
     }
 };
 
@@ -194,12 +154,12 @@ bool avx512_remap_supported() {
 }
 
 void remap_pixels_avx512(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads) {
-    remap_pixels_with<Choose512>(image, palette, indices, threads);
+    remap_pixels_with<Width512>(image, palette, indices, threads);
 }
 
 void select_entries_avx512(const std::vector<LinearPaletteEntry>& linear, const int32_t* queries,
                            size_t count, int32_t* chosen) {
-    select_entries_with<Choose512>(linear, queries, count, chosen);
+    select_entries_with<Width512>(linear, queries, count, chosen);
 }
 
 #else

@@ -4,7 +4,7 @@
 // header into its own file after defining QV_REMAP_TARGET (which must give
 // at least AVX2), so everything here has internal linkage.
 //
-// Every such selection works in three steps for each pixel:
+// Every such selection (select_group) works in three steps for each pixel:
 // 1. the distances of the head entries (the first 32), a vector at a time;
 // 2. the head entries that can still be accepted (below), scanned exactly in
 //    index order;
@@ -255,16 +255,65 @@ QV_SELECT_INLINE void offer_lists(const WidePalette& p, uint8_t (*list)[320], co
     }
 }
 
-// A selection for the pixel loop from a routine `Choose::run<N>(palette,
-// adjusted, plain, chosen)` that chooses for N pixels at once.
-template <class Choose>
+// The selection for N pixels, step by step for all of them, so that their
+// independent chains overlap. `Width` gives the vector work:
+// Width::head(palette, adjusted, plain, apart, to_adjusted, to_plain, list)
+// stores the distances of the head entries (and far_away after them) and
+// lists the head entries that can still be accepted in index order, one byte
+// each, followed by head_count up to byte 32 at least, and returns how many;
+// Width::list_entries(set, list) lists a set of entries in index order, one
+// byte each, followed by at least 64 bytes of no_entry, and returns how many.
+template <class Width, int N>
+QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted,
+                                   const __m128i* plain, int32_t* chosen) {
+    ScanState state[N];
+    int32_t apart[N];
+    alignas(64) int32_t to_adjusted[N][head_count + 16], to_plain[N][head_count + 16];
+    alignas(64) uint8_t head[N][64];
+    int32_t most = 0;
+    for (int k = 0; k < N; ++k) {
+        apart[k] = apart_of(adjusted[k], plain[k]);
+        most = std::max(most, Width::head(p, adjusted[k], plain[k], apart[k], to_adjusted[k],
+                                          to_plain[k], head[k]));
+        const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
+        state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
+    }
+    for (int32_t i = 0; i < most; ++i) {
+        for (int k = 0; k < N; ++k) {
+            // Once a pixel's candidates are used up, the slot after the head,
+            // whose distances are far_away.
+            const uint32_t j = head[k][i];
+            const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
+            const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
+            offer(state[k], j, a, a + b);
+        }
+    }
+    if (p.count > head_count) {
+        alignas(64) uint8_t tail[N][320];
+        int32_t tail_size[N];
+        __m256i adjusted_v[N], plain_v[N];
+        for (int k = 0; k < N; ++k) {
+            const __m256i set =
+                tail_within(p, adjusted[k], plain[k], reach_of(state[k].sum, apart[k]));
+            tail_size[k] = Width::list_entries(set, tail[k]);
+            adjusted_v[k] = _mm256_broadcastsi128_si256(adjusted[k]);
+            plain_v[k] = _mm256_broadcastsi128_si256(plain[k]);
+        }
+        offer_lists<N>(p, tail, tail_size, adjusted_v, plain_v, state);
+    }
+    for (int k = 0; k < N; ++k)
+        chosen[k] = static_cast<int32_t>(state[k].best);
+}
+
+// The selection as the pixel loop asks for it.
+template <class Width>
 struct GroupSelect {
     const WidePalette& palette;
     QV_REMAP_TARGET __attribute__((always_inline)) int32_t operator()(Lanes adjusted,
                                                                       Lanes plain) const {
         const __m128i a = reinterpret_cast<__m128i>(adjusted), q = reinterpret_cast<__m128i>(plain);
         int32_t best;
-        Choose::template run<1>(palette, &a, &q, &best);
+        select_group<Width, 1>(palette, &a, &q, &best);
         return best;
     }
     QV_REMAP_TARGET __attribute__((always_inline)) void pair(Lanes adjusted0, Lanes plain0,
@@ -274,25 +323,25 @@ struct GroupSelect {
                               reinterpret_cast<__m128i>(adjusted1)};
         const __m128i q[2] = {reinterpret_cast<__m128i>(plain0), reinterpret_cast<__m128i>(plain1)};
         int32_t best[2];
-        Choose::template run<2>(palette, a, q, best);
+        select_group<Width, 2>(palette, a, q, best);
         best0 = best[0];
         best1 = best[1];
     }
 };
 
-template <class Choose>
+template <class Width>
 QV_REMAP_TARGET void remap_pixels_with(dib24& image, const Palette& palette, uint8_t* indices,
                                        int32_t threads) {
     RemapTask task;
     if (!prepare_task(task, image, palette, indices, threads))
         return;
     const std::unique_ptr<WidePalette> wide = make_wide_palette(task.linear);
-    const GroupSelect<Choose> select{*wide};
+    const GroupSelect<Width> select{*wide};
     run_threads(task, [&](int32_t thread) { remap_rows(task, select, thread); });
 }
 
 // Two at a time, as the pixel loop asks, and the last one alone.
-template <class Choose>
+template <class Width>
 QV_REMAP_TARGET void select_entries_with(const std::vector<LinearPaletteEntry>& linear,
                                          const int32_t* queries, size_t count, int32_t* chosen) {
     if (linear.size() > size_t{no_entry}) {  // test palettes may hold 256
@@ -300,7 +349,7 @@ QV_REMAP_TARGET void select_entries_with(const std::vector<LinearPaletteEntry>& 
         return;
     }
     const std::unique_ptr<WidePalette> wide = make_wide_palette(linear);
-    const GroupSelect<Choose> select{*wide};
+    const GroupSelect<Width> select{*wide};
     size_t i = 0;
     for (; i + 1 < count; i += 2) {
         const __m128i* q = reinterpret_cast<const __m128i*>(queries + 8 * i);
