@@ -138,23 +138,18 @@ QV_SELECT_INLINE int32_t apart_of(__m128i adjusted, __m128i plain) {
 }
 
 // The largest distance to either target that an entry j with
-// a_j + b_j <= s can have, when the targets are `apart`: with x the larger of
-// its two distances, the other is at least x - apart (the distance is a
-// norm), so x^2 + max(0, x - apart)^2 <= s: x <= sqrt(s) when
-// sqrt(s) <= apart, else x <= w = (apart + sqrt(2s - apart^2)) / 2. As
-// w <= sqrt(s) always (their difference is a square) and w >= apart when
-// sqrt(s) > apart, that is max(w, min(sqrt(s), apart)). Both square roots
-// are correctly rounded and the values exact in doubles (below 2^53), so
-// adding 1 covers the roundings.
+// a_j + b_j <= s can have, when the targets are `apart`. With x the larger
+// and y the smaller of its two distances, y >= |x - apart|, as the distance
+// is a norm (apart <= x + y and x - y <= apart). So
+// x^2 + (x - apart)^2 <= s: x <= (apart + sqrt(2s - apart^2)) / 2, and no
+// entry qualifies where 2s < apart^2. The square root is correctly rounded
+// and the values exact in doubles (below 2^53), so adding 1 covers the
+// roundings.
 QV_SELECT_INLINE int32_t reach_of(int64_t s, int32_t apart) {
-    const __m128d sd = _mm_set1_pd(static_cast<double>(s)), d = _mm_set1_pd(apart);
-    const __m128d roots =
-        _mm_sqrt_pd(_mm_max_pd(_mm_sub_pd(_mm_add_pd(sd, _mm_unpacklo_pd(_mm_setzero_pd(), sd)),
-                                          _mm_unpacklo_pd(_mm_setzero_pd(), _mm_mul_pd(d, d))),
-                               _mm_setzero_pd()));
-    // roots: sqrt(s), sqrt(2s - apart^2).
-    const __m128d wide = _mm_mul_pd(_mm_add_pd(d, _mm_unpackhi_pd(roots, roots)), _mm_set1_pd(0.5));
-    return _mm_cvttsd_si32(_mm_max_sd(wide, _mm_min_sd(roots, d))) + 1;
+    const double d = apart;
+    const __m128d root = _mm_sqrt_sd(
+        _mm_setzero_pd(), _mm_set_sd(std::max(2.0 * static_cast<double>(s) - d * d, 0.0)));
+    return static_cast<int32_t>((d + _mm_cvtsd_f64(root)) * 0.5) + 1;
 }
 
 // The entries after the head whose distances to both targets are at most

@@ -210,6 +210,60 @@ TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
     EXPECT_GE(cases, 12);
 }
 
+// Entries after the first 32 that lie exactly on the edge of what can still
+// be accepted. Along one channel, the adjusted target at A and the plain one
+// D further: the best head entry lies u before A, a later entry u after A + D,
+// so both have the sum u^2 + (u + D)^2, and the later one (the later of
+// equals, being within sqrt(2) of the adjusted target) is accepted; its larger
+// distance, D + u, is the largest the bound on the later entries allows. One
+// step (the smallest the targets can move) to either side decides the other
+// way or keeps it. A selection whose box of later entries is too narrow
+// loses the later entry.
+TEST(PaletteSearch, LaterEntriesOnTheEdgeOfTheBoundCount) {
+    const std::vector<RemapVersion> versions = remap_versions();
+    int cases = 0, later_chosen = 0;
+    for (int c = 0; c < 3; ++c) {
+        // The entries differ in channel c only; entry 0 and the fillers lie
+        // far away in another channel.
+        const auto entry = [&](int32_t byte, bool far) {
+            uint8_t v[3] = {0, 0, 0};
+            v[c] = static_cast<uint8_t>(byte);
+            if (far)
+                v[(c + 1) % 3] = 255;
+            return LinearPaletteEntry{v[0], v[1], v[2], 0};
+        };
+        for (int32_t before = 3; before < 200; before += 17) {
+            for (int32_t after = before + 4; after < 256; after += 23) {
+                for (const int32_t d : {0, 2, 14, 60, 200}) {
+                    const int32_t twice_a = 256 * (before + after) - d;
+                    for (const int32_t step : {-1, 0, 1}) {
+                        const int32_t a = twice_a / 2 + step;
+                        std::vector<LinearPaletteEntry> linear(41, entry(0, true));
+                        linear[1] = entry(before, false);
+                        linear[40] = entry(after, false);
+                        int32_t query[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+                        query[c] = distance_weight[c] * a;
+                        query[4 + c] = distance_weight[c] * (a + d);
+                        const int32_t expected =
+                            select_entry_scan(make_search_palette(linear), query, query + 4);
+                        later_chosen += expected == 40;
+                        for (const RemapVersion& version : versions) {
+                            int32_t chosen = -1;
+                            version.select(linear, query, 1, &chosen);
+                            EXPECT_EQ(chosen, expected)
+                                << version.name << ": channel " << c << ", entries " << before
+                                << " and " << after << ", D " << d << ", step " << step;
+                        }
+                        ++cases;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GE(cases, 300);
+    EXPECT_GE(later_chosen, cases / 4);
+}
+
 // Every pixel loop against the literal remapping: random and clustered
 // palettes of the sizes where the vector loops change their handling (one
 // entry, one or several groups of sixteen, the full 255), duplicates among
