@@ -73,9 +73,9 @@ struct KeySet {
     }
 };
 
-// The lines of the direct-mapped caches of pixel values below: many pixels
-// of a picture repeat a recent pixel's exact value, and a miss only costs a
-// conversion.
+// The lines of the second pass's direct-mapped cache of recent pixel
+// values: many pixels of a picture repeat a recent pixel's exact value, and
+// a miss only costs a conversion and a lookup.
 constexpr int cache_bits = 16;
 
 inline uint32_t cache_line_of(uint32_t rgb) {
@@ -222,8 +222,9 @@ void fill_color_table(const dib24& image, ColorTable& table) {
     fill_color_table(image, table, 1);
 }
 
-// Each thread scans one band of rows in both passes. The bands' orders of
-// first occurrence are merged in picture order, so every colour keeps the
+// Each thread scans one band of rows in both passes (and converts one range
+// of pixel values between them). The bands' orders of first occurrence are
+// merged in picture order, so every colour keeps the
 // slot of its first occurrence in a single scan, and the counts add up as
 // integers.
 void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {

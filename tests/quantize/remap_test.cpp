@@ -225,10 +225,10 @@ TEST(PaletteSearch, LaterEntriesOnTheEdgeOfTheBoundCount) {
     for (int c = 0; c < 3; ++c) {
         // The entries differ in channel c only; entry 0 and the fillers lie
         // far away in another channel.
-        const auto entry = [&](int32_t byte, bool far) {
+        const auto entry = [&](int32_t byte, bool distant) {
             uint8_t v[3] = {0, 0, 0};
             v[c] = static_cast<uint8_t>(byte);
-            if (far)
+            if (distant)
                 v[(c + 1) % 3] = 255;
             return LinearPaletteEntry{v[0], v[1], v[2], 0};
         };
