@@ -6,6 +6,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "quantize/color_convert.h"
 
@@ -43,6 +44,16 @@ inline uint32_t ones(uint64_t word) {
     return static_cast<uint32_t>(std::popcount(word));
 }
 
+// Starts bringing the cache line at p into the cache, where the compiler
+// offers that.
+inline void fetch_soon(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 // A set of keys (or of pixel values), 64 a word, and once counted, for
 // every word the number of keys in the words before it, so that a key's
 // number takes one word and one count.
@@ -65,6 +76,11 @@ struct KeySet {
             total += ones(words[w]);
         }
         return total;
+    }
+    // Starts fetching what number(key) reads.
+    void prefetch(int32_t key) const {
+        fetch_soon(&words[key >> 6]);
+        fetch_soon(&before[key >> 6]);
     }
     // The dense number of a marked key: the marked keys below it.
     uint32_t number(int32_t key) const {
@@ -137,11 +153,45 @@ void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& se
     std::vector<uint64_t> met((colours + 63) / 64, 0);  // numbers met in this band
     const YccSteps& steps = ycc_steps();
     const std::unique_ptr<uint64_t[]> lines(new uint64_t[1 << cache_bits]());
-    for (int32_t r = first; r < end; ++r) {
-        const uint8_t* row = picture_row(image, r);
-        for (int32_t x = 0; x < image.width; ++x) {
+    // A pixel `ahead` places further on whose value its line does not hold
+    // yet has its key converted early and the words of its number, and the
+    // count of the value it will replace, fetched into the cache, so that the
+    // memory reads of many pixels overlap. ahead_key[x % ahead] holds that
+    // key + 1, or 0 when none was converted.
+    constexpr int32_t ahead = 16;
+    int32_t ahead_key[ahead] = {};
+    const auto look_ahead = [&](const uint8_t* px, int32_t slot) {
+        const uint32_t rgb = rgb_at(px);
+        const uint64_t line = lines[cache_line_of(rgb)];
+        if ((line & value_mask) == rgb + 1) {
+            ahead_key[slot] = 0;
+            return;
+        }
+        const int32_t key = ycc_key_of(steps, px[2], px[1], px[0]);
+        ahead_key[slot] = key + 1;
+        set.prefetch(key);
+        if (line != 0)
+            fetch_soon(&band.counts[(line >> number_shift) & 0xffffff]);
+    };
+    // Converting early costs a second look at each pixel's line and wasted
+    // conversions where a nearer pixel brings the value in first; it only
+    // pays where the counts and the set's words no longer stay in the
+    // processor's caches, with more than 2^20 colours (4 MiB of counts).
+    const auto count_row = [&](const uint8_t* row, auto looks_ahead) {
+        const int32_t width = image.width;
+        if (looks_ahead) {
+            for (int32_t x = 0; x < std::min(ahead, width); ++x)
+                look_ahead(row + 3 * x, x);
+        }
+        for (int32_t x = 0; x < width; ++x) {
             const uint8_t* px = row + 3 * x;
             const uint32_t rgb = rgb_at(px);
+            int32_t early = 0;
+            if (looks_ahead) {
+                early = ahead_key[x % ahead];
+                if (x + ahead < width)
+                    look_ahead(row + 3 * (x + ahead), x % ahead);
+            }
             uint64_t& line = lines[cache_line_of(rgb)];
             if ((line & value_mask) == rgb + 1) {
                 line += uint64_t{1} << count_shift;
@@ -153,7 +203,7 @@ void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& se
             }
             if (line != 0)
                 flush(line);
-            const int32_t key = ycc_key_of(steps, px[2], px[1], px[0]);
+            const int32_t key = early != 0 ? early - 1 : ycc_key_of(steps, px[2], px[1], px[0]);
             const uint32_t number = set.number(key);
             if ((met[number >> 6] & (uint64_t{1} << (number & 63))) == 0) {
                 met[number >> 6] |= uint64_t{1} << (number & 63);
@@ -162,6 +212,12 @@ void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& se
             }
             line = (rgb + 1) | (uint64_t{number} << number_shift) | (uint64_t{1} << count_shift);
         }
+    };
+    for (int32_t r = first; r < end; ++r) {
+        if (colours > (1u << 20))
+            count_row(picture_row(image, r), std::true_type{});
+        else
+            count_row(picture_row(image, r), std::false_type{});
     }
     for (uint32_t i = 0; i < (1u << cache_bits); ++i) {
         if (lines[i] != 0)

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "quantize/color_convert.h"
+#include "tests/quantize/reference_quantizer.h"
 #include "tests/quantize/quantize_test_support.h"
 
 namespace {
@@ -110,6 +112,38 @@ TEST(ColorTable, CountsSurviveLongRunsAndReturningColours) {
             sum += table[i].weight;
         }
         EXPECT_EQ(sum, 300.0 * 250) << threads;
+    }
+}
+
+// More than 2^20 converted colours, where the second pass converts ahead of
+// the pixel it counts: scattered values, each fifth pixel repeating the one
+// before it, equal to the literal table on one and on several threads.
+TEST(ColorTable, ManyColoursMatchTheLiteralTable) {
+    dib24 image;
+    const auto value = [](uint32_t i) { return (i * 2654435761u) >> 8; };
+    fill_image(image, 1700, 1024, [&](int32_t x, int32_t y) {
+        const uint32_t i = static_cast<uint32_t>(y * 1700 + x);
+        const uint32_t v = x % 5 == 4 ? value(i - 1) : value(i);
+        return Rgb{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                   static_cast<uint8_t>(v)};
+    });
+    reference::State literal;
+    FILE* quiet = std::tmpfile();
+    ASSERT_NE(quiet, nullptr);
+    reference::fill_table(image, literal, quiet);
+    std::fclose(quiet);
+    const size_t colours = literal.index.size();
+    ASSERT_GT(colours, size_t{1} << 20);
+    for (const int32_t threads : {1, 2, 3}) {
+        ColorTable table;
+        fill_color_table(image, table, threads);
+        ASSERT_EQ(table.size(), colours) << threads;
+        size_t differing = 0;
+        for (size_t i = 0; i < colours; ++i) {
+            differing += std::memcmp(table[i].channels, literal.table[i].channels, 3) != 0 ||
+                         table[i].weight != literal.table[i].weight;
+        }
+        EXPECT_EQ(differing, 0u) << threads;
     }
 }
 
