@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-// Reads `stream` to its end, strictly sequentially (pipes work), into `bytes`.
-// The buffer grows only as bytes arrive. False on a read error.
+// Reads `stream` from where it stands to its end (pipes work too) into `bytes`.
+// Room for a file's own length is taken at once; otherwise the buffer grows
+// only as bytes arrive. False on a read error.
 bool read_stream(FILE* stream, std::vector<uint8_t>& bytes);
