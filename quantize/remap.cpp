@@ -33,14 +33,14 @@ bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t
     task.indices = indices;
     task.width = image.width;
     task.height = image.height;
-    task.threads = std::clamp(threads, 1, (image.height + 1) / 2);
+    task.threads = std::clamp(threads, 1, (image.height + band_rows - 1) / band_rows);
     task.linear = make_linear_palette(palette);
     for (const LinearPaletteEntry& l : task.linear)
         task.chosen.push_back(Lanes{l.red * 256, l.green * 256, l.blue * 256, l.luma * 256});
     const double* lin = linear_of_byte();
     for (int v = 0; v < 256; ++v)
         task.working[v] = static_cast<int32_t>(lin[v] * full_scale + 0.5);
-    task.ring_rows = 2 * task.threads + 1;
+    task.ring_rows = band_rows * task.threads + 1;
     task.ring.assign(4 * static_cast<size_t>(task.ring_rows) * (task.width + size_t{2}), 0.0);
     if (task.threads > 1)
         task.progress = std::make_unique<RowProgress[]>(task.threads);

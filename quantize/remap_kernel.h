@@ -196,53 +196,54 @@ QV_REMAP_TARGET inline void end_row(const RemapTask& task, RowWalk& row) {
     store_slot(row.next, task.width - 1, row.below_left);
 }
 
-// A selection may choose for two pixels at once (`pair`), so that the
-// processor works on both independent chains of dependent steps together;
+// A selection may choose for several pixels at once (`group`), so that the
+// processor works on their independent chains of dependent steps together;
 // otherwise it chooses for one after the other.
 template <class Select>
 QV_REMAP_TARGET inline int32_t select_one(const Select& select, const PixelTargets& t) {
     return select(t.weighted_adjusted, t.weighted_plain);
 }
-template <class Select>
-QV_REMAP_TARGET inline void select_two(const Select& select, const PixelTargets& t0,
-                                       const PixelTargets& t1, int32_t& best0, int32_t& best1) {
-    if constexpr (requires {
-                      select.pair(t0.weighted_adjusted, t0.weighted_plain, t1.weighted_adjusted,
-                                  t1.weighted_plain, best0, best1);
-                  }) {
-        select.pair(t0.weighted_adjusted, t0.weighted_plain, t1.weighted_adjusted,
-                    t1.weighted_plain, best0, best1);
+template <int N, class Select>
+QV_REMAP_TARGET inline void select_many(const Select& select, const PixelTargets* t,
+                                        int32_t* best) {
+    if constexpr (requires(const Lanes* q) { select.template group<N>(q, q, best); }) {
+        Lanes adjusted[N], plain[N];
+        for (int i = 0; i < N; ++i) {
+            adjusted[i] = t[i].weighted_adjusted;
+            plain[i] = t[i].weighted_plain;
+        }
+        select.template group<N>(adjusted, plain, best);
     } else {
-        best0 = select_one(select, t0);
-        best1 = select_one(select, t1);
+        for (int i = 0; i < N; ++i)
+            best[i] = select_one(select, t[i]);
     }
 }
 
-// How far the lower row of a pair trails the upper one. The lower row's
-// column x needs slot x + 2 of the upper row's sums, stored when the upper
-// row finishes column x + 3; both targets are formed before the pair's
-// selection, so the upper row must have finished column x + 3 in an
+// How far each row of a band trails the row above it. A row's column x
+// needs slot x + 2 of the sums the row above leaves, stored when that row
+// finishes column x + 3; the targets of a band's pixels are all formed before
+// their selection, so the row above must have finished column x + 3 in an
 // earlier step.
-inline constexpr int32_t pair_lag = 4;
+inline constexpr int32_t row_lag = 4;
 
-// The rows of `thread`: the pairs of picture rows (2p, 2p + 1) for p =
-// thread, thread + T, thread + 2T ... of a run on T threads (with one
-// thread, every pair). One loop walks both rows of a pair, the lower one
-// pair_lag columns behind, so that two independent chains of dependent steps
-// (each pixel's choice depends on the error of the pixel before) are in
-// flight at once.
+// The rows of `thread`: the bands of band_rows picture rows starting at
+// rows B b for b = thread, thread + T, thread + 2T ... of a run on T threads
+// (with one thread, every band), B = band_rows. One loop walks all rows of a
+// band, each row_lag columns behind the one above, so that B independent
+// chains of dependent steps (each pixel's choice depends on the error of the
+// pixel before) are in flight at once.
 //
 // Row y reads the error sums that row y - 1 left in ring row y mod R and
-// leaves its own for row y + 1 in the next ring row, R = 2T + 1. So the
-// upper row of a pair reads what the lower row of the previous pair, on
-// another thread, leaves: its column x needs slot x + 2 complete, the other
-// row having passed column x + 3 (or finished, near the right edge). A ring
-// row is free again when row y writes it: its previous reader, row
-// y + 1 - R = y - 2T, belongs to this thread's previous pair, which is done,
-// and its previous writer, row y - 2T - 1, had finished before row y - 2T
-// could end.
+// leaves its own for row y + 1 in the next ring row, R = B T + 1. So the top
+// row of a band reads what the bottom row of the previous band, on another
+// thread, leaves: its column x needs slot x + 2 complete, the other row having
+// passed column x + 3 (or finished, near the right edge). A ring row is free
+// again when row y writes it: its previous reader, row y + 1 - R = y - B T,
+// belongs to this thread's previous band, which is done, and its previous
+// writer, row y - B T - 1, had finished before row y - B T could end.
 template <class Select>
 QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t thread) {
+    constexpr int32_t B = band_rows;
     const int32_t width = task.width, height = task.height, threads = task.threads;
     const size_t slots = static_cast<size_t>(width) + 2;
     const auto ring_row = [&](int32_t y) {
@@ -250,12 +251,12 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
     };
     RowProgress* own = threads > 1 ? &task.progress[thread] : nullptr;
     const PixelTables tables{task.working, task.chosen.data(), task.palette->data()};
-    for (int32_t top = 2 * thread; top < height; top += 2 * threads) {
-        const bool has_lower = top + 1 < height;
+    for (int32_t top = B * thread; top < height; top += B * threads) {
+        const int32_t rows = std::min(B, height - top);
         const RowProgress* above =
-            threads > 1 && top > 0 ? &task.progress[(top / 2 - 1) % threads] : nullptr;
+            threads > 1 && top > 0 ? &task.progress[(top / B - 1) % threads] : nullptr;
         const int64_t above_base = static_cast<int64_t>(top - 1) * (width + 1);
-        const int64_t own_base = static_cast<int64_t>(top + 1) * (width + 1);
+        const int64_t own_base = static_cast<int64_t>(top + rows - 1) * (width + 1);
         // Columns of the row above known to be done; all of them when there
         // is no other thread.
         int32_t ready = above != nullptr ? 0 : width;
@@ -270,48 +271,52 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
             if (own != nullptr)
                 own->position.store(own_base + done, std::memory_order_release);
         };
-        RowWalk upper = start_row(task, top, ring_row(top), ring_row(top + 1));
-        RowWalk lower = start_row(task, top + 1, ring_row(top + 1), ring_row(top + 2));
-        need(std::min(width, 2));
-        begin_row(upper);
-
-        // The upper row alone, until the lower one may start.
-        const int32_t alone = has_lower ? std::min(width, pair_lag) : width;
-        for (int32_t x = 0; x < alone; ++x) {
-            need(std::min(width, x + 3));
-            const PixelTargets t = targets_of(tables, upper, x);
-            finish_pixel(tables, upper, x, t.plain, select_one(select, t));
+        RowWalk walk[B];
+        for (int32_t i = 0; i < rows; ++i)
+            walk[i] = start_row(task, top + i, ring_row(top + i), ring_row(top + i + 1));
+        // Row i works on column step - i row_lag. A step in which every row
+        // of a whole band has a column chooses for all of them at once;
+        // the steps where the band starts and ends, one row after another.
+        const int32_t steps = width + (rows - 1) * row_lag;
+        const auto one_step = [&](int32_t step) {
+            for (int32_t i = 0; i < rows; ++i) {
+                const int32_t x = step - i * row_lag;
+                if (x < 0 || x >= width)
+                    continue;
+                if (i == 0)
+                    need(std::min(width, x + 3));
+                if (x == 0)
+                    begin_row(walk[i]);
+                const PixelTargets t = targets_of(tables, walk[i], x);
+                finish_pixel(tables, walk[i], x, t.plain, select_one(select, t));
+                if (x == width - 1)
+                    end_row(task, walk[i]);
+                if (i == rows - 1)
+                    publish(x == width - 1 ? width : x);
+            }
+        };
+        int32_t step = 0;
+        if (rows == B) {
+            // Until the bottom row has begun.
+            for (; step <= (B - 1) * row_lag && step < steps; ++step)
+                one_step(step);
+            // Every row has a column from here until the top row's last.
+            for (; step < width; ++step) {
+                need(std::min(width, step + 3));
+                PixelTargets t[B];
+                for (int32_t i = 0; i < B; ++i)
+                    t[i] = targets_of(tables, walk[i], step - i * row_lag);
+                int32_t best[B];
+                select_many<B>(select, t, best);
+                for (int32_t i = 0; i < B; ++i)
+                    finish_pixel(tables, walk[i], step - i * row_lag, t[i].plain, best[i]);
+                if (step == width - 1)
+                    end_row(task, walk[0]);
+                publish(step - (B - 1) * row_lag);
+            }
         }
-        if (!has_lower) {
-            end_row(task, upper);
-            continue;
-        }
-        // Both rows.
-        if (width > pair_lag)
-            begin_row(lower);
-        for (int32_t x = pair_lag; x < width; ++x) {
-            need(std::min(width, x + 3));
-            const int32_t x1 = x - pair_lag;
-            const PixelTargets t0 = targets_of(tables, upper, x);
-            const PixelTargets t1 = targets_of(tables, lower, x1);
-            int32_t best0, best1;
-            select_two(select, t0, t1, best0, best1);
-            finish_pixel(tables, upper, x, t0.plain, best0);
-            finish_pixel(tables, lower, x1, t1.plain, best1);
-            publish(x1);
-        }
-        end_row(task, upper);
-        // The lower row alone, to its end.
-        const int32_t rest = std::max(0, width - pair_lag);
-        if (rest == 0)
-            begin_row(lower);
-        for (int32_t x1 = rest; x1 < width; ++x1) {
-            const PixelTargets t = targets_of(tables, lower, x1);
-            finish_pixel(tables, lower, x1, t.plain, select_one(select, t));
-            publish(x1);
-        }
-        end_row(task, lower);
-        publish(width);
+        for (; step < steps; ++step)
+            one_step(step);
     }
 }
 

@@ -200,8 +200,7 @@ QV_SELECT_INLINE __m256i tail_within(const WidePalette& p, __m128i adjusted, __m
 }
 
 // Offers two listed entries, list[i] and list[i + 1], in index order; their
-// distances come from their records, both targets at once. (Two at a time
-// waste less on the padding of the shorter of a pair's lists than four.)
+// distances come from their records, both targets at once.
 QV_SELECT_INLINE void offer_two(const WidePalette& p, const uint8_t* list, int32_t i,
                                 __m256i adjusted, __m256i plain, ScanState& state) {
     const uint32_t j0 = list[i], j1 = list[i + 1];
@@ -226,38 +225,17 @@ QV_SELECT_INLINE void offer_two(const WidePalette& p, const uint8_t* list, int32
     offer(state, j1, av[2], sv[2]);
 }
 
-// Lists of entries after the head, one per pixel of a group, each in index
-// order and followed by at least 64 bytes of no_entry; `list` holds 320
-// bytes. Scans them all, step by step for all pixels at once; the targets
-// come in both halves of a vector.
-template <int N>
-QV_SELECT_INLINE void offer_lists(const WidePalette& p, uint8_t (*list)[320], const int32_t* size,
-                                  const __m256i* adjusted, const __m256i* plain, ScanState* state) {
-    int32_t most = size[0];
-    for (int k = 1; k < N; ++k)
-        most = std::max(most, size[k]);
-    // The shorter lists need padding up to the longest (rarely more than the
-    // 64 bytes that follow them).
-    for (int k = 0; k < N; ++k) {
-        for (int32_t i = size[k] + 64; i < most + 2; i += 32) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(list[k] + i),
-                                _mm256_set1_epi8(static_cast<char>(no_entry)));
-        }
-    }
-    for (int32_t i = 0; i < most; i += 2) {
-        for (int k = 0; k < N; ++k)
-            offer_two(p, list[k], i, adjusted[k], plain[k], state[k]);
-    }
-}
-
-// The selection for N pixels, step by step for all of them, so that their
-// independent chains overlap. `Width` gives the vector work:
+// The selection for N pixels, each step for all of them before the next, so
+// that their independent chains overlap. Each pixel scans only its own
+// candidates: padding the shorter lists to the longest would cost more than
+// the overlap gains. `Width` gives the vector work:
 // Width::head(palette, adjusted, plain, apart, to_adjusted, to_plain, list)
 // stores the distances of the head entries (and far_away after them) and
 // lists the head entries that can still be accepted in index order, one byte
-// each, followed by head_count up to byte 32 at least, and returns how many;
-// Width::list_entries(set, list) lists a set of entries in index order, one
-// byte each, followed by at least 64 bytes of no_entry, and returns how many.
+// each, and returns how many; Width::list_entries(set, list) lists a set of
+// entries in index order, one byte each, followed by at least 64 bytes of
+// no_entry (a list of odd length is scanned two at a time), and returns how
+// many.
 template <class Width, int N>
 QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted,
                                    const __m128i* plain, int32_t* chosen) {
@@ -265,18 +243,16 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted
     int32_t apart[N];
     alignas(64) int32_t to_adjusted[N][head_count + 16], to_plain[N][head_count + 16];
     alignas(64) uint8_t head[N][64];
-    int32_t most = 0;
+    int32_t head_size[N];
     for (int k = 0; k < N; ++k) {
         apart[k] = apart_of(adjusted[k], plain[k]);
-        most = std::max(most, Width::head(p, adjusted[k], plain[k], apart[k], to_adjusted[k],
-                                          to_plain[k], head[k]));
+        head_size[k] =
+            Width::head(p, adjusted[k], plain[k], apart[k], to_adjusted[k], to_plain[k], head[k]);
         const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
         state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
     }
-    for (int32_t i = 0; i < most; ++i) {
-        for (int k = 0; k < N; ++k) {
-            // Once a pixel's candidates are used up, the slot after the head,
-            // whose distances are far_away.
+    for (int k = 0; k < N; ++k) {
+        for (int32_t i = 0; i < head_size[k]; ++i) {
             const uint32_t j = head[k][i];
             const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
             const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
@@ -294,7 +270,10 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted
             adjusted_v[k] = _mm256_broadcastsi128_si256(adjusted[k]);
             plain_v[k] = _mm256_broadcastsi128_si256(plain[k]);
         }
-        offer_lists<N>(p, tail, tail_size, adjusted_v, plain_v, state);
+        for (int k = 0; k < N; ++k) {
+            for (int32_t i = 0; i < tail_size[k]; i += 2)
+                offer_two(p, tail[k], i, adjusted_v[k], plain_v[k], state[k]);
+        }
     }
     for (int k = 0; k < N; ++k)
         chosen[k] = static_cast<int32_t>(state[k].best);
@@ -311,16 +290,16 @@ struct GroupSelect {
         select_group<Width, 1>(palette, &a, &q, &best);
         return best;
     }
-    QV_REMAP_TARGET __attribute__((always_inline)) void pair(Lanes adjusted0, Lanes plain0,
-                                                             Lanes adjusted1, Lanes plain1,
-                                                             int32_t& best0, int32_t& best1) const {
-        const __m128i a[2] = {reinterpret_cast<__m128i>(adjusted0),
-                              reinterpret_cast<__m128i>(adjusted1)};
-        const __m128i q[2] = {reinterpret_cast<__m128i>(plain0), reinterpret_cast<__m128i>(plain1)};
-        int32_t best[2];
-        select_group<Width, 2>(palette, a, q, best);
-        best0 = best[0];
-        best1 = best[1];
+    template <int N>
+    QV_REMAP_TARGET __attribute__((always_inline)) void group(const Lanes* adjusted,
+                                                              const Lanes* plain,
+                                                              int32_t* best) const {
+        __m128i a[N], q[N];
+        for (int i = 0; i < N; ++i) {
+            a[i] = reinterpret_cast<__m128i>(adjusted[i]);
+            q[i] = reinterpret_cast<__m128i>(plain[i]);
+        }
+        select_group<Width, N>(palette, a, q, best);
     }
 };
 
@@ -348,10 +327,11 @@ QV_REMAP_TARGET void select_entries_with(const std::vector<LinearPaletteEntry>& 
     size_t i = 0;
     for (; i + 1 < count; i += 2) {
         const __m128i* q = reinterpret_cast<const __m128i*>(queries + 8 * i);
-        select.pair(reinterpret_cast<Lanes>(_mm_loadu_si128(q)),
-                    reinterpret_cast<Lanes>(_mm_loadu_si128(q + 1)),
-                    reinterpret_cast<Lanes>(_mm_loadu_si128(q + 2)),
-                    reinterpret_cast<Lanes>(_mm_loadu_si128(q + 3)), chosen[i], chosen[i + 1]);
+        const Lanes adjusted[2] = {reinterpret_cast<Lanes>(_mm_loadu_si128(q)),
+                                   reinterpret_cast<Lanes>(_mm_loadu_si128(q + 2))};
+        const Lanes plain[2] = {reinterpret_cast<Lanes>(_mm_loadu_si128(q + 1)),
+                                reinterpret_cast<Lanes>(_mm_loadu_si128(q + 3))};
+        select.template group<2>(adjusted, plain, chosen + i);
     }
     for (; i < count; ++i) {
         const __m128i* q = reinterpret_cast<const __m128i*>(queries + 8 * i);

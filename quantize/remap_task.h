@@ -53,8 +53,12 @@ struct Lanes {
 };
 #endif
 
+// The rows that one thread walks together, each a few columns behind the one
+// above (remap_kernel.h).
+inline constexpr int32_t band_rows = 4;
+
 // How far one thread has come: y * (width + 1) + the number of slots of the
-// next row's error sums that its row y (the lower row of its pair) has
+// next row's error sums that its row y (the bottom row of its band) has
 // completed. The number only grows,
 // so a reader can tell a row that has not started from one that is done.
 // One cache line each, so that threads do not disturb each other's.
@@ -71,14 +75,14 @@ struct RemapTask {
     std::vector<LinearPaletteEntry> linear;
     std::vector<Lanes> chosen;                // working values of each entry
     int32_t working[256];                     // to_linear(v / 255) * 65280, rounded
-    int32_t ring_rows = 0;                    // 2 * threads + 1
+    int32_t ring_rows = 0;                    // band_rows * threads + 1
     std::vector<double> ring;                 // ring_rows rows of width + 2 slots of 4 sums
     std::unique_ptr<RowProgress[]> progress;  // one per thread
 };
 
 // Sets the task up for the image and the palette: false when there is
 // nothing to remap (no pixels, no palette entry). The rows are dealt out in
-// pairs, so at most one thread per two rows is used.
+// bands of band_rows, so at most one thread per band is used.
 bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t* indices,
                   int32_t threads);
 // Calls rows(t) for every thread t of the task, thread 0 on the calling
