@@ -15,6 +15,23 @@ namespace {
 
 const Rgb black{0, 0, 0}, white{255, 255, 255};
 
+// The bytes the literal remapping gives for the picture `image` holds.
+std::vector<uint8_t> literally_remapped(const dib24& image, const Palette& palette) {
+    reference::State state;
+    state.palette_count = static_cast<int32_t>(palette.size() / 3);
+    state.palette = palette;
+    dib24 literal;
+    literal.create(image.width, image.height, 0);
+    const std::vector<uint8_t> original = image_bytes(image);
+    std::copy(original.begin(), original.end(), literal.bits);
+    static FILE* const quiet = std::tmpfile();  // the report, not looked at here
+    if (quiet == nullptr)
+        return {};
+    std::rewind(quiet);
+    reference::remap(literal, state, quiet);
+    return image_bytes(literal);
+}
+
 std::string remap_row_pattern(const dib24& image, int32_t y) {
     std::string s;
     for (int32_t x = 0; x < image.width; ++x) {
@@ -297,19 +314,12 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
                            static_cast<uint8_t>((x * y) % 256)};
             });
             const std::vector<uint8_t> original = image_bytes(image);
-
-            reference::State state;
-            state.palette_count = count;
-            state.palette = palette;
-            dib24 literal;
-            literal.create(width, height, 0);
-            std::copy(original.begin(), original.end(), literal.bits);
-            capture([&](FILE* out) { reference::remap(literal, state, out); });
+            const std::vector<uint8_t> expected = literally_remapped(image, palette);
 
             for (const RemapVersion& version : remap_versions()) {
                 std::copy(original.begin(), original.end(), image.bits);
                 version.run(image, palette, nullptr, 1 + count % 3);
-                ASSERT_TRUE(image_bytes(image) == image_bytes(literal))
+                ASSERT_TRUE(image_bytes(image) == expected)
                     << version.name << ", " << count << " entries, kind " << kind << ", " << width
                     << " x " << height;
             }
@@ -323,8 +333,6 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
 TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
     std::mt19937 random(1);
     const std::vector<RemapVersion> versions = remap_versions();
-    FILE* report = std::tmpfile();
-    ASSERT_NE(report, nullptr);
     for (int trial = 0; trial < 6000; ++trial) {
         const int count = 2 + static_cast<int>(random() % 40);
         Palette palette(3 * static_cast<size_t>(count));
@@ -340,16 +348,7 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
             return Rgb{close_byte(), close_byte(), close_byte()};
         });
         const std::vector<uint8_t> original = image_bytes(image);
-
-        reference::State state;
-        state.palette_count = count;
-        state.palette = palette;
-        dib24 literal;
-        literal.create(width, height, 0);
-        std::copy(original.begin(), original.end(), literal.bits);
-        std::rewind(report);
-        reference::remap(literal, state, report);
-        const std::vector<uint8_t> expected = image_bytes(literal);
+        const std::vector<uint8_t> expected = literally_remapped(image, palette);
 
         for (const RemapVersion& version : versions) {
             std::copy(original.begin(), original.end(), image.bits);
@@ -357,7 +356,6 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
             ASSERT_TRUE(image_bytes(image) == expected) << version.name << ", trial " << trial;
         }
     }
-    std::fclose(report);
 }
 
 // Every version on 1, 2, 3, 4 and 7 threads against the literal remapping,
@@ -412,14 +410,7 @@ TEST(Remap, EveryVersionOnEveryThreadCountMatchesTheLiteralRemapping) {
             palette = average_palette(table, build_clusters(table, 255), quiet);
         }
         const std::vector<uint8_t> original = image_bytes(p.image);
-        reference::State state;
-        state.palette_count = static_cast<int32_t>(palette.size() / 3);
-        state.palette = palette;
-        dib24 literal;
-        literal.create(p.image.width, p.image.height, 0);
-        std::copy(original.begin(), original.end(), literal.bits);
-        reference::remap(literal, state, quiet);
-        const std::vector<uint8_t> expected = image_bytes(literal);
+        const std::vector<uint8_t> expected = literally_remapped(p.image, palette);
 
         for (const RemapVersion& version : remap_versions()) {
             for (const int32_t threads : {1, 2, 3, 4, 7}) {
