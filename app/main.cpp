@@ -6,7 +6,8 @@
 #include "image/dib24.h"
 
 int main(int argc, char** argv) {
-    if (argc <= 1) return 1;
+    if (argc <= 1)
+        return 1;
     dib24 image;
     image.create(1, 1, 0);
     if (!load_input(image, argv[1])) {

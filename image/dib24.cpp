@@ -15,7 +15,9 @@ dib24::dib24()
       stride(0),
       dpi(0) {}
 
-dib24::~dib24() { release(); }
+dib24::~dib24() {
+    release();
+}
 
 void dib24::create(int32_t new_width, int32_t new_height, int32_t new_dpi) {
     // The previous store, its context and bitmap go first.
@@ -63,7 +65,8 @@ void dib24::release() {
         SelectObject(dc, old_object);
         DeleteDC(dc);
     }
-    if (bitmap != nullptr) DeleteObject(bitmap);
+    if (bitmap != nullptr)
+        DeleteObject(bitmap);
     bitmap = nullptr;
     old_object = nullptr;
     dc = nullptr;
@@ -73,7 +76,8 @@ void dib24::release() {
 
 void dib24::draw(HDC target, int32_t x_dest, int32_t y_dest, int32_t dest_width,
                  int32_t dest_height, int32_t x_src, int32_t y_src) const {
-    if (bits == nullptr) return;
+    if (bits == nullptr)
+        return;
     StretchDIBits(target, x_dest, y_dest, dest_width, dest_height, x_src, y_src,
                   info.bmiHeader.biWidth, info.bmiHeader.biHeight, bits, &info, DIB_RGB_COLORS,
                   SRCCOPY);

@@ -10,7 +10,7 @@
 #include "platform/win32.h"
 
 class dib24 {
-public:
+  public:
     dib24();
     virtual ~dib24();
     dib24(const dib24&) = delete;

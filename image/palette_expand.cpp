@@ -6,7 +6,9 @@
 
 namespace {
 
-int64_t padded(int64_t bytes) { return (bytes + 3) / 4 * 4; }
+int64_t padded(int64_t bytes) {
+    return (bytes + 3) / 4 * 4;
+}
 
 template <class IndexOf>
 void expand(dib24& image, const uint8_t* table, const uint8_t* data, int64_t source_row_bytes,
@@ -26,8 +28,7 @@ void expand(dib24& image, const uint8_t* table, const uint8_t* data, int64_t sou
 }  // namespace
 
 void dib24::expand_8bit(const uint8_t* table, const uint8_t* data) {
-    expand(*this, table, data, padded(width),
-           [](const uint8_t* row, int32_t x) { return row[x]; });
+    expand(*this, table, data, padded(width), [](const uint8_t* row, int32_t x) { return row[x]; });
 }
 
 void dib24::expand_4bit(const uint8_t* table, const uint8_t* data) {

@@ -16,13 +16,14 @@ inline void put16(Bytes& b, size_t at, uint16_t v) {
 }
 
 inline void put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // A file header and a 40-byte info header; the caller appends the table and rows.
 inline Bytes bitmap_file_header(int32_t width, int32_t height, uint16_t bit_count,
-                                uint32_t off_bits, uint32_t compression = 0,
-                                uint32_t clr_used = 0, int32_t ppm = 0) {
+                                uint32_t off_bits, uint32_t compression = 0, uint32_t clr_used = 0,
+                                int32_t ppm = 0) {
     Bytes b(54, 0);
     b[0] = 'B';
     b[1] = 'M';
@@ -41,8 +42,10 @@ inline Bytes bitmap_file_header(int32_t width, int32_t height, uint16_t bit_coun
 
 inline bool load_bytes(dib24& image, const Bytes& bytes) {
     FILE* f = std::tmpfile();
-    if (f == nullptr) return false;
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (f == nullptr)
+        return false;
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
     bool ok = image.load(f);
     std::fclose(f);
@@ -52,13 +55,16 @@ inline bool load_bytes(dib24& image, const Bytes& bytes) {
 inline Bytes save_bytes(const dib24& image, bool* ok = nullptr) {
     FILE* f = std::tmpfile();
     Bytes out;
-    if (f == nullptr) return out;
+    if (f == nullptr)
+        return out;
     bool saved = image.save(f);
-    if (ok != nullptr) *ok = saved;
+    if (ok != nullptr)
+        *ok = saved;
     long n = std::ftell(f);
     std::rewind(f);
     out.resize(static_cast<size_t>(n));
-    if (n > 0 && std::fread(out.data(), 1, out.size(), f) != out.size()) out.clear();
+    if (n > 0 && std::fread(out.data(), 1, out.size(), f) != out.size())
+        out.clear();
     std::fclose(f);
     return out;
 }

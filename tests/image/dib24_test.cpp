@@ -38,7 +38,8 @@ TEST(Dib24, CreateSetsGeometryAndHeader) {
         EXPECT_EQ(h.biYPelsPerMeter, c.pixels_per_metre);
         EXPECT_EQ(h.biClrUsed, 0u);
         // A new store is zero-filled.
-        for (int32_t i = 0; i < c.stride * c.height; ++i) ASSERT_EQ(image.bits[i], 0);
+        for (int32_t i = 0; i < c.stride * c.height; ++i)
+            ASSERT_EQ(image.bits[i], 0);
     }
 }
 
@@ -77,12 +78,14 @@ TEST(Dib24, DrawCopiesOneToOneIntoAMemoryBitmap) {
     dib24 image;
     image.create(3, 2, 0);
     // Stored row 0 is the bottom row of the picture.
-    for (int i = 0; i < image.stride * image.height; ++i) image.bits[i] = static_cast<uint8_t>(i + 1);
+    for (int i = 0; i < image.stride * image.height; ++i)
+        image.bits[i] = static_cast<uint8_t>(i + 1);
     dib24 target;
     target.create(3, 2, 0);
     image.draw(target.dc, 0, 0, 3, 2, 0, 0);
     for (int y = 0; y < 2; ++y)
-        EXPECT_EQ(0, std::memcmp(target.bits + y * target.stride, image.bits + y * image.stride, 9));
+        EXPECT_EQ(0,
+                  std::memcmp(target.bits + y * target.stride, image.bits + y * image.stride, 9));
 }
 
 TEST(Dib24, DrawAfterReleasePaintsNothing) {
@@ -93,7 +96,8 @@ TEST(Dib24, DrawAfterReleasePaintsNothing) {
     dib24 target;
     target.create(2, 2, 0);
     image.draw(target.dc, 0, 0, 2, 2, 0, 0);
-    for (int i = 0; i < target.stride * target.height; ++i) EXPECT_EQ(target.bits[i], 0);
+    for (int i = 0; i < target.stride * target.height; ++i)
+        EXPECT_EQ(target.bits[i], 0);
 }
 
 }  // namespace

@@ -155,9 +155,8 @@ TEST_F(CoreWindowTest, DefaultHandling) {
     SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     // Hidden, deactivated and unfocused before WM_DESTROY, as on Win32.
     EXPECT_EQ(messages_of(hwnd),
-              (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_WINDOWPOSCHANGING,
-                                 WM_WINDOWPOSCHANGED, WM_ACTIVATE, WM_KILLFOCUS, WM_DESTROY,
-                                 WM_NCDESTROY}));
+              (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED,
+                                 WM_ACTIVATE, WM_KILLFOCUS, WM_DESTROY, WM_NCDESTROY}));
     EXPECT_EQ(GetFocus(), nullptr);
     EXPECT_EQ(GetActiveWindow(), nullptr);
     EXPECT_FALSE(IsWindow(hwnd));
