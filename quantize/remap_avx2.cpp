@@ -139,10 +139,6 @@ struct Width256 {
             _mm256_store_si256(reinterpret_cast<__m256i*>(to_adjusted + 8 * b), da[b]);
             _mm256_store_si256(reinterpret_cast<__m256i*>(to_plain + 8 * b), dp[b]);
         }
-        _mm256_store_si256(reinterpret_cast<__m256i*>(to_adjusted + head_count),
-                           _mm256_set1_epi32(far_away));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(to_plain + head_count),
-                           _mm256_set1_epi32(far_away));
         const int64_t a0 = to_adjusted[0], b0 = to_plain[0];
         __m256 bound = _mm256_set1_ps(static_cast<float>(a0 * a0 + b0 * b0));
         uint64_t candidates = 0;
@@ -150,10 +146,7 @@ struct Width256 {
             candidates |= uint64_t{head_candidates(da[b], dp[b], anchor_k, anchor_q, bound)}
                           << (8 * b);
         candidates &= ~uint64_t{1};  // entry 0 is the starting state
-        const int32_t count = list_bits(candidates, head_count / 8, 0, list, 0);
-        const __m256i none = _mm256_set1_epi8(static_cast<char>(head_count));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + count), none);
-        return count;
+        return list_bits(candidates, head_count / 8, 0, list, 0);
     }
 
     // Listed with bit scans.

@@ -115,16 +115,13 @@ struct Width512 {
         _mm512_store_si512(to_plain, dp0);
         _mm512_store_si512(to_adjusted + 16, da1);
         _mm512_store_si512(to_plain + 16, dp1);
-        _mm512_store_si512(to_adjusted + head_count, _mm512_set1_epi32(far_away));
-        _mm512_store_si512(to_plain + head_count, _mm512_set1_epi32(far_away));
         const int64_t a0 = to_adjusted[0], b0 = to_plain[0];
         __m512 bound = _mm512_set1_ps(static_cast<float>(a0 * a0 + b0 * b0));
         // Entry 0 is the starting state, not a candidate.
         const uint32_t low = head_candidates(da0, dp0, anchor_k, anchor_q, bound) & ~1u;
         const uint32_t high = head_candidates(da1, dp1, anchor_k, anchor_q, bound);
         const uint64_t candidates = low | (uint64_t{high} << 16);
-        _mm512_store_si512(list, _mm512_mask_compress_epi8(_mm512_set1_epi8(head_count), candidates,
-                                                           byte_lanes()));
+        _mm512_store_si512(list, _mm512_maskz_compress_epi8(candidates, byte_lanes()));
         return std::popcount(candidates);
     }
 

@@ -230,7 +230,7 @@ QV_SELECT_INLINE void offer_two(const WidePalette& p, const uint8_t* list, int32
 // candidates: padding the shorter lists to the longest would cost more than
 // the overlap gains. `Width` gives the vector work:
 // Width::head(palette, adjusted, plain, apart, to_adjusted, to_plain, list)
-// stores the distances of the head entries (and far_away after them) and
+// stores the distances of the head entries and
 // lists the head entries that can still be accepted in index order, one byte
 // each, and returns how many; Width::list_entries(set, list) lists a set of
 // entries in index order, one byte each, followed by at least 64 bytes of
@@ -241,7 +241,7 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted
                                    const __m128i* plain, int32_t* chosen) {
     ScanState state[N];
     int32_t apart[N];
-    alignas(64) int32_t to_adjusted[N][head_count + 16], to_plain[N][head_count + 16];
+    alignas(64) int32_t to_adjusted[N][head_count], to_plain[N][head_count];
     alignas(64) uint8_t head[N][64];
     int32_t head_size[N];
     for (int k = 0; k < N; ++k) {

@@ -43,7 +43,6 @@ echo "== quantizer phases (build/default/bench/quant_bench; per_pixel is time pe
 build/default/bench/quant_bench --benchmark_min_time=1 "$photo" "$@" |
   grep -v -E '_(mean|median|stddev|cv) '
 
-
 # Wall-clock seconds of one command, its output discarded: the fastest of
 # five (a machine shared with others only ever slows a run down).
 seconds() {
