@@ -4,11 +4,14 @@
 
 #include "image/picture_file.h"
 
-bool load_input(dib24& image, const char* path) {
+bool load_input(dib24& image, const char* path, LoadError* why) {
     FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr)
+    if (stream == nullptr) {
+        if (why != nullptr)
+            *why = LoadError::unreadable;
         return false;
-    bool loaded = load_picture(image, stream);
+    }
+    bool loaded = load_picture(image, stream, why);
     std::fclose(stream);
     return loaded;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "image/dib24.h"
+#include "image/load_error.h"
 
 // Opens `path` for binary reading, loads it into `image` and closes it again.
 // False when the file cannot be opened or is not a bitmap, PNG or JPEG file
-// this program reads.
-bool load_input(dib24& image, const char* path);
+// this program reads; then `why`, unless null, says why.
+bool load_input(dib24& image, const char* path, LoadError* why = nullptr);

@@ -49,35 +49,51 @@ bool load_decoded(dib24& image, const DecodedPicture& picture) {
 
 }  // namespace
 
-bool load_picture(dib24& image, FILE* stream) {
+bool load_picture(dib24& image, FILE* stream, LoadError* why) {
+    LoadError error = LoadError::none;
     try {
         std::vector<uint8_t> file;
-        if (!read_stream(stream, file))
-            return false;
-        DecodedPicture picture;
-        switch (picture_kind(file.data(), file.size())) {
-            case PictureKind::bitmap:
-                return load_bitmap_file(image, file);
-            case PictureKind::png:
-                if (!decode_png(file.data(), file.size(), picture))
-                    return false;
-                break;
-            case PictureKind::jpeg:
-                // Not every platform's decoder tells of data it had to make
-                // up: a file cut short or with stray bytes is refused here.
-                if (!jpeg_markers_sound(file.data(), file.size()) ||
-                    !decode_jpeg(file.data(), file.size(), picture))
-                    return false;
-                apply_orientation(picture, jpeg_orientation(file.data(), file.size()));
-                break;
-            case PictureKind::unknown:
-                return false;
+        if (!read_stream(stream, file)) {
+            error = LoadError::unreadable;
+        } else {
+            DecodedPicture picture;
+            // Until the decoders tell their reasons, a picture of a known kind
+            // that does not load is taken as damaged.
+            error = LoadError::damaged;
+            switch (picture_kind(file.data(), file.size())) {
+                case PictureKind::bitmap:
+                    if (load_bitmap_file(image, file))
+                        error = LoadError::none;
+                    break;
+                case PictureKind::png:
+                    if (decode_png(file.data(), file.size(), picture)) {
+                        file = {};
+                        if (load_decoded(image, picture))
+                            error = LoadError::none;
+                    }
+                    break;
+                case PictureKind::jpeg:
+                    // Not every platform's decoder tells of data it had to make
+                    // up: a file cut short or with stray bytes is refused here.
+                    if (jpeg_markers_sound(file.data(), file.size()) &&
+                        decode_jpeg(file.data(), file.size(), picture)) {
+                        apply_orientation(picture, jpeg_orientation(file.data(), file.size()));
+                        file = {};
+                        if (load_decoded(image, picture))
+                            error = LoadError::none;
+                    }
+                    break;
+                case PictureKind::unknown:
+                    error = LoadError::not_a_picture;
+                    break;
+            }
         }
-        file = {};
-        return load_decoded(image, picture);
     } catch (const std::bad_alloc&) {
-        return false;
+        error = LoadError::too_large;
     }
+    if (why != nullptr)
+        *why = error;
+    return error == LoadError::none;
 }
 
 bool save_palette_png(FILE* stream, int32_t width, int32_t height, const uint8_t* palette,

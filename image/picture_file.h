@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "image/dib24.h"
+#include "image/load_error.h"
 
 enum class PictureKind { bitmap, png, jpeg, unknown };
 
@@ -16,8 +17,8 @@ PictureKind picture_kind(const uint8_t* head, size_t size);
 // `image`: bitmap files as dib24::load does, PNG and JPEG as decode_png and
 // decode_jpeg do (picture_codec.h), a JPEG turned upright by its Exif
 // orientation. False, with the image unchanged, for anything else and for
-// every file that fails to decode.
-bool load_picture(dib24& image, FILE* stream);
+// every file that fails to decode; then `why`, unless null, says why.
+bool load_picture(dib24& image, FILE* stream, LoadError* why = nullptr);
 
 // Writes an 8-bit palette PNG (see encode_palette_png) to `stream`. False when
 // it cannot be encoded or the stream refuses the bytes.

@@ -5,12 +5,6 @@
 #include "quantize/remap.h"
 #include "quantize/thread_count.h"
 
-namespace {
-
-constexpr int32_t palette_limit = 255;
-
-}  // namespace
-
 void process(dib24& image) {
     process(image, stdout);
 }
@@ -23,14 +17,22 @@ void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>*
     process(image, report, palette, indices, quantizer_threads());
 }
 
-void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8_t>* indices,
+void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
              int32_t threads) {
+    QuantizeOptions options;
+    options.threads = threads;
+    process(image, report, palette, indices, options);
+}
+
+void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8_t>* indices,
+             const QuantizeOptions& options) {
+    const int32_t threads = options.threads > 0 ? options.threads : quantizer_threads();
     Palette palette;
     {
         ColorTable table;
         fill_color_table(image, table, threads);
         std::fprintf(report, "color count: %d\n", static_cast<int>(table.size()));
-        const int32_t count = build_clusters(table, palette_limit);
+        const int32_t count = build_clusters(table, options.colors);
         std::fprintf(report, "palette count:%d\n", count);
         palette = average_palette(table, count, report);
     }

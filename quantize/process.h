@@ -24,3 +24,14 @@ void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>*
 // quantizer_threads()).
 void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
              int32_t threads);
+
+// What a reduction is asked for; the defaults give the bytes of the overloads
+// above.
+struct QuantizeOptions {
+    int32_t colors = 255;  // at most this many palette entries, 2 to 255
+    bool dither = true;    // false: no error is diffused, each pixel takes the
+                           // entry chosen for its own colour
+    int32_t threads = 0;   // 0: quantizer_threads()
+};
+void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
+             const QuantizeOptions& options);
