@@ -113,7 +113,6 @@ void reset_classes() {
 using namespace portable;
 
 BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA lpwcx) {
-    log_call("GetClassInfoExA", hInstance, lpszClass);
     WindowClass* c = find_class(lpszClass, hInstance);
     if (c == nullptr || lpwcx == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -124,7 +123,6 @@ BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass) {
-    log_call("GetClassInfoA", hInstance, lpClassName);
     WindowClass* c = find_class(lpClassName, hInstance);
     if (c == nullptr || lpWndClass == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -146,7 +144,6 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    log_call("RegisterClassExA", lpwcx);
     if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -155,7 +152,6 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    log_call("RegisterClassA", lpWndClass);
     if (lpWndClass == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -175,7 +171,6 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-    log_call("UnregisterClassA", lpClassName, hInstance);
     WindowClass* c = lookup(lpClassName, hInstance, false);
     if (c == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -193,7 +188,6 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    log_call("LoadIconA", hInstance, lpIconName);
     // Only the system's standard icons exist: modules carry no icon resources.
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32516};
     HICON icon = hInstance == nullptr ? stock(stock_icons, lpIconName, ids) : nullptr;
@@ -203,7 +197,6 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    log_call("LoadCursorA", hInstance, lpCursorName);
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32649};
     HCURSOR cursor = hInstance == nullptr ? stock(stock_cursors, lpCursorName, ids) : nullptr;
     if (cursor == nullptr)

@@ -99,7 +99,6 @@ void window_changed(const Window& w) {
 using namespace portable;
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-    log_call("MoveWindow", hWnd, X, Y, nWidth, nHeight, bRepaint);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -137,7 +136,6 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    log_call("ClientToScreen", hWnd, lpPoint);
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpPoint == nullptr)
         return FALSE;

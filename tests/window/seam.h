@@ -1,11 +1,10 @@
 // What the window-framework tests need beyond Win32 itself: scripting the
 // user. The portable build scripts the headless driver; under real Win32
 // popup menus are driven with the keyboard and what cannot be observed
-// there (call counts, driver waits) is skipped.
+// there (driver waits, live menus) is skipped.
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "platform/win32.h"
 
@@ -42,8 +41,5 @@ void press_key(HWND hwnd, UINT virtual_key, const Arrived& arrived);
 
 // How often the program has blocked waiting for input; -1 when unknown.
 int wait_calls();
-// How many calls of a Win32 function the program made; -1 when unknown.
-int calls_of(const std::string& function);
-void count_calls(bool on);
 
 }  // namespace seam
