@@ -581,13 +581,14 @@ void GtkDriver::shutdown() {
 
 DisplayDriver* create_gtk_driver() {
     // Numbers and the report keep the C locale; GTK would switch to the
-    // user's otherwise. One picture pixel is one screen pixel.
+    // user's otherwise.
     gtk_disable_setlocale();
-    setenv("GDK_SCALE", "1", 1);
     gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(nullptr, nullptr))
         return nullptr;
 #ifdef GDK_WINDOWING_X11
+    // One picture pixel is one screen pixel, whatever scale the desktop or
+    // GDK_SCALE asks for.
     GdkDisplay* display = gdk_display_get_default();
     if (GDK_IS_X11_DISPLAY(display))
         gdk_x11_display_set_window_scale(display, 1);

@@ -233,11 +233,15 @@ class RefusedWin : public MyWin {
     }
 };
 
-TEST_F(Viewer, AFailedWindowCreationStillEndsTheRunWithStatusZero) {
+// The steps of the viewer run: the loop of a window that was never made
+// ends at once.
+TEST_F(Viewer, AFailedWindowCreationEndsTheLoopAtOnce) {
     RefusedWin window;
     StdoutToFile output;
-    EXPECT_EQ(run_window(window, image), 0);
+    window.create_and_show(&image);
     EXPECT_EQ(window.hwnd, nullptr);
+    EXPECT_EQ(window.run_modal(false), 0);
+    EXPECT_EQ(test::driver_wait_calls(), 0);
     EXPECT_EQ(output.text(), "");  // nothing was processed, nothing reported
 }
 
