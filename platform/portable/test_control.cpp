@@ -27,10 +27,12 @@ void push(const ScriptedInput& e) {
     driver().script.push_back(e);
 }
 
-ScriptedInput event(Kind kind, HWND hwnd) {
+ScriptedInput event(Kind kind, HWND hwnd, int x = 0, int y = 0) {
     ScriptedInput e;
     e.kind = kind;
     e.hwnd = hwnd;
+    e.x = x;
+    e.y = y;
     return e;
 }
 
@@ -48,12 +50,10 @@ void reset() {
 }
 
 void mouse_button(HWND hwnd, MouseButton button, bool down, int x, int y, bool double_click) {
-    ScriptedInput e = event(Kind::button, hwnd);
+    ScriptedInput e = event(Kind::button, hwnd, x, y);
     e.button = button;
     e.down = down;
     e.double_click = double_click;
-    e.x = x;
-    e.y = y;
     push(e);
 }
 
@@ -69,10 +69,7 @@ void double_click(HWND hwnd, MouseButton button, int x, int y) {
 }
 
 void mouse_move(HWND hwnd, int x, int y) {
-    ScriptedInput e = event(Kind::move, hwnd);
-    e.x = x;
-    e.y = y;
-    push(e);
+    push(event(Kind::move, hwnd, x, y));
 }
 
 void key(HWND hwnd, UINT virtual_key, bool down) {
@@ -88,19 +85,16 @@ void key_press(HWND hwnd, UINT virtual_key) {
 }
 
 void wheel(HWND hwnd, int delta, int x, int y, bool horizontal) {
-    ScriptedInput e = event(Kind::wheel, hwnd);
+    ScriptedInput e = event(Kind::wheel, hwnd, x, y);
     e.delta = delta;
-    e.x = x;
-    e.y = y;
     e.horizontal = horizontal;
     push(e);
 }
 
 void scroll_bar(HWND hwnd, int bar, UINT code, int position) {
-    ScriptedInput e = event(Kind::scroll, hwnd);
+    ScriptedInput e = event(Kind::scroll, hwnd, position);
     e.bar = bar;
     e.code = code;
-    e.x = position;
     push(e);
 }
 
