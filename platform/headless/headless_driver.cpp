@@ -7,6 +7,7 @@ namespace portable {
 
 namespace {
 
+// Waits in a row that brought nothing before the program is told to quit.
 constexpr int idle_waits_before_quit = 64;
 
 }  // namespace

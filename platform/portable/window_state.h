@@ -153,7 +153,7 @@ void reset_menus();
 WindowClass* find_class(LPCSTR name, HINSTANCE instance);
 void reset_classes();
 
-// Replaces the driver in use (the test control starts each test headless).
+// Replaces the driver in use (the test control starts each test on its own).
 void use_display_driver(std::unique_ptr<DisplayDriver> driver);
 
 }  // namespace portable
