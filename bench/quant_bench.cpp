@@ -1,12 +1,13 @@
 // Benchmark of the colour quantizer (Google Benchmark): the colour table, the
 // remapping and the whole of process() on 1 thread, 2 threads and the
 // default count, the palette construction and averaging, and each remapping
-// version on one thread, on the bitmap files named on the command line and
+// version on one thread, on the picture files named on the command line and
 // on a generated picture that holds every 24-bit colour once; reading and
 // writing the files; the literal reference of the tests once on each file.
-// Counters: time per pixel and the peak heap memory of one run.
+// Counters: time per pixel and the peak heap memory of one run
+// (tests/heap_counter.h).
 //
-//   quant_bench [--no-reference] [--no-all-colours] [benchmark options] [FILE.bmp ...]
+//   quant_bench [--no-reference] [--no-all-colours] [benchmark options] [PICTURE ...]
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -26,52 +26,8 @@
 #include "quantize/process.h"
 #include "quantize/remap.h"
 #include "quantize/thread_count.h"
+#include "tests/heap_counter.h"
 #include "tests/quantize/reference_quantizer.h"
-
-// Heap accounting: every allocation through operator new is counted, so the
-// peak of a run is the most memory its own allocations held at once.
-namespace {
-size_t live_bytes = 0, peak_bytes = 0;
-}
-
-void* operator new(size_t size) {
-    void* p = std::malloc(size + 16);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    *static_cast<size_t*>(p) = size;
-    __atomic_add_fetch(&live_bytes, size, __ATOMIC_RELAXED);
-    size_t live = __atomic_load_n(&live_bytes, __ATOMIC_RELAXED);
-    size_t peak = __atomic_load_n(&peak_bytes, __ATOMIC_RELAXED);
-    while (live > peak && !__atomic_compare_exchange_n(&peak_bytes, &peak, live, true,
-                                                       __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
-    }
-    return static_cast<char*>(p) + 16;
-}
-// The size lives in front of the block; GCC cannot see that the pointer
-// came from the operator new above.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Warray-bounds"
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-    if (p == nullptr)
-        return;
-    char* block = static_cast<char*>(p) - 16;
-    __atomic_sub_fetch(&live_bytes, *reinterpret_cast<size_t*>(block), __ATOMIC_RELAXED);
-    std::free(block);
-}
-void operator delete(void* p, size_t) noexcept {
-    operator delete(p);
-}
-void* operator new[](size_t size) {
-    return operator new(size);
-}
-void operator delete[](void* p) noexcept {
-    operator delete(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    operator delete(p);
-}
 
 namespace {
 
@@ -192,11 +148,11 @@ void whole(benchmark::State& state, const Picture* p, void (*quantize)(dib24&, F
     for (auto _ : state) {
         state.PauseTiming();
         copy_image(p->image, work);
-        const size_t base = live_bytes;
-        peak_bytes = live_bytes;
+        const size_t base = heap_counter::live();
+        heap_counter::reset_peak();
         state.ResumeTiming();
         quantize(work, sink, threads);
-        peak = std::max(peak, peak_bytes - base);
+        peak = std::max(peak, heap_counter::peak() - base);
     }
     std::fclose(sink);
     set_counters(state, p->image, peak);

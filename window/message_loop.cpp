@@ -1,23 +1,20 @@
 // run_modal and end_modal: the message loop that runs on one NWindow.
 #include "window/nwindow.h"
 
-namespace {
-
-// The window that loses its input while a window runs modally.
-HWND owner_or_parent(HWND hwnd) {
+void NWindow::enable_owner(bool enable) const {
     HWND owner = GetWindow(hwnd, GW_OWNER);
-    return owner != nullptr ? owner : GetParent(hwnd);
+    if (owner == nullptr)
+        owner = GetParent(hwnd);
+    if (owner != nullptr)
+        EnableWindow(owner, enable ? TRUE : FALSE);
 }
-
-}  // namespace
 
 int32_t NWindow::run_modal(bool dialogKeys) {
     if (hwnd == nullptr)
         return 0;
     in_modal_loop = true;
     modal_result = 0;
-    if (HWND owner = owner_or_parent(hwnd))
-        EnableWindow(owner, FALSE);
+    enable_owner(false);
 
     MSG msg;
     msg.message = 0;  // a loop that took no message did not end on WM_QUIT
@@ -48,8 +45,7 @@ int32_t NWindow::run_modal(bool dialogKeys) {
 void NWindow::end_modal(int32_t result) {
     if (hwnd == nullptr)
         return;
-    if (HWND owner = owner_or_parent(hwnd))
-        EnableWindow(owner, TRUE);
+    enable_owner(true);
     modal_result = result;
     DestroyWindow(hwnd);
 }

@@ -29,10 +29,10 @@ void MyWin::create_and_show(dib24* shown) {
     const std::string title = module_file_path();
     create_window(0, title.c_str(), frame.style, frame.x, frame.y, frame.width, frame.height,
                   nullptr, nullptr, nullptr);
-    if (scrolls && hwnd != nullptr)
+    if (scrolls && handle() != nullptr)
         set_up_scroll_bars();
-    ShowWindow(hwnd, SW_SHOW);
-    UpdateWindow(hwnd);
+    ShowWindow(handle(), SW_SHOW);
+    UpdateWindow(handle());
 }
 
 std::string MyWin::module_file_path() {
@@ -49,7 +49,7 @@ void MyWin::process() {
 
 POINT MyWin::view_size() const {
     RECT client{};
-    GetClientRect(hwnd, &client);
+    GetClientRect(handle(), &client);
     return POINT{client.right - client.left, client.bottom - client.top};
 }
 
@@ -71,7 +71,7 @@ void MyWin::set_up_scroll_bars() {
         info.nMax = (bar == SB_HORZ ? image->width : image->height) - 1;
         info.nPage = static_cast<UINT>(bar == SB_HORZ ? view.x : view.y);
         info.nPos = bar == SB_HORZ ? origin.x : origin.y;
-        SetScrollInfo(hwnd, bar, &info, TRUE);
+        SetScrollInfo(handle(), bar, &info, TRUE);
     }
 }
 
@@ -86,11 +86,11 @@ void MyWin::scroll_to(int x, int y) {
         info.cbSize = sizeof info;
         info.fMask = SIF_POS;
         info.nPos = bar == SB_HORZ ? origin.x : origin.y;
-        SetScrollInfo(hwnd, bar, &info, TRUE);
+        SetScrollInfo(handle(), bar, &info, TRUE);
     }
     // The whole view is painted again from the new origin.
-    InvalidateRect(hwnd, nullptr, FALSE);
-    UpdateWindow(hwnd);
+    InvalidateRect(handle(), nullptr, FALSE);
+    UpdateWindow(handle());
 }
 
 void MyWin::scroll_bar_used(int bar, UINT code) {
@@ -117,7 +117,7 @@ void MyWin::scroll_bar_used(int bar, UINT code) {
             SCROLLINFO info{};
             info.cbSize = sizeof info;
             info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(hwnd, bar, &info);
+            GetScrollInfo(handle(), bar, &info);
             to = info.nTrackPos;
             break;
         }
@@ -195,7 +195,7 @@ bool MyWin::key_pressed(UINT virtual_key) {
         case 'C':
             if (GetKeyState(VK_CONTROL) >= 0)
                 return false;
-            image->copy_to_clipboard(hwnd);
+            image->copy_to_clipboard(handle());
             return true;
         default:
             return false;
@@ -209,21 +209,21 @@ LRESULT MyWin::window_proc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_PAINT: {
             PAINTSTRUCT paint;
-            BeginPaint(hwnd, &paint);
+            BeginPaint(handle(), &paint);
             // The whole picture, placed so that `origin` is at the top-left
             // corner; the paint context clips it to what is in view.
             image->draw(paint.hdc, -origin.x, -origin.y, image->width, image->height, 0, 0);
-            EndPaint(hwnd, &paint);
+            EndPaint(handle(), &paint);
             return 0;
         }
         case WM_RBUTTONDOWN: {
             const int x = coordinate(lParam, false);
             const int y = coordinate(lParam, true);
             PopupMenuItem items[] = {{"copy"}, {nullptr}};
-            if (show_popup_menu(x, y, items, hwnd) == 0) {
+            if (show_popup_menu(x, y, items, handle()) == 0) {
                 // The window's own handle: a clipboard opened without an owner
                 // is left ownerless by EmptyClipboard and refuses the data.
-                image->copy_to_clipboard(hwnd);
+                image->copy_to_clipboard(handle());
             }
             return 0;
         }
@@ -257,7 +257,7 @@ LRESULT MyWin::window_proc(UINT msg, WPARAM wParam, LPARAM lParam) {
             dragging = true;
             drag_start = POINT{coordinate(lParam, false), coordinate(lParam, true)};
             drag_start_origin = origin;
-            SetCapture(hwnd);
+            SetCapture(handle());
             return 0;
         case WM_MOUSEMOVE:
             if (!dragging)
@@ -276,5 +276,5 @@ LRESULT MyWin::window_proc(UINT msg, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcA(handle(), msg, wParam, lParam);
 }

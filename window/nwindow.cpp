@@ -9,59 +9,13 @@ HANDLE as_handle(NWindow* object) {
     return static_cast<HANDLE>(object);
 }
 
-LRESULT dispatch(NWindow* object, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (object->handler != nullptr)
-        return object->handler->window_proc_for(object, msg, wParam, lParam);
-    return object->window_proc(msg, wParam, lParam);
-}
-
-// Cuts the link at WM_NCDESTROY. Nothing touches the object after an
-// auto_delete object deleted itself.
-void unlink_after_ncdestroy(NWindow* object, HWND hwnd, bool restore_procedure) {
-    object->hwnd = nullptr;
-    RemovePropA(hwnd, prop_name);
-    if (restore_procedure)
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(object->prev_wnd_proc));
-    if (object->auto_delete) {
-        object->auto_delete = false;
-        delete object;
-    }
-}
-
-// The work of WM_NCCREATE for a window of a framework class: link the
-// object, trim the system menu of a fixed-size window, set the icon.
-void attach_at_nccreate(NWindow* object, HWND hwnd, const CREATESTRUCTA& cs) {
-    object->hwnd = hwnd;
-    SetPropA(hwnd, prop_name, as_handle(object));
-    const bool tool_window = (cs.dwExStyle & (WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW)) != 0;
-    if ((cs.style & WS_THICKFRAME) == 0) {
-        if (HMENU menu = GetSystemMenu(hwnd, FALSE)) {
-            if (tool_window)
-                RemoveMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
-            RemoveMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
-            RemoveMenu(menu, SC_SIZE, MF_BYCOMMAND);
-        }
-    }
-    if (!tool_window) {
-        HICON icon = LoadIconA(GetModuleHandleA(nullptr), "IDR_MAINFRAME");
-        if (icon == nullptr)
-            icon = LoadIconA(nullptr, IDI_APPLICATION);
-        SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    }
-}
-
 }  // namespace
 
 NWindow::~NWindow() {
     if (hwnd == nullptr)
         return;
     if (in_modal_loop) {
-        HWND owner = GetWindow(hwnd, GW_OWNER);
-        if (owner == nullptr)
-            owner = GetParent(hwnd);
-        if (owner != nullptr)
-            EnableWindow(owner, TRUE);
+        enable_owner(true);
         modal_result = 0;
     }
     RemovePropA(hwnd, prop_name);
@@ -156,6 +110,47 @@ NWindow* NWindow::from_handle(HWND hwnd) {
     return static_cast<NWindow*>(GetPropA(hwnd, prop_name));
 }
 
+LRESULT NWindow::dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (handler != nullptr)
+        return handler->window_proc_for(this, msg, wParam, lParam);
+    return window_proc(msg, wParam, lParam);
+}
+
+// Nothing touches the object after an auto_delete object deleted itself.
+void NWindow::unlink_after_ncdestroy(HWND window, bool restore_procedure) {
+    hwnd = nullptr;
+    RemovePropA(window, prop_name);
+    if (restore_procedure)
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev_wnd_proc));
+    if (auto_delete) {
+        auto_delete = false;
+        delete this;
+    }
+}
+
+// Links the object, trims the system menu of a fixed-size window, sets the
+// icon.
+void NWindow::attach_at_nccreate(HWND window, const CREATESTRUCTA& cs) {
+    hwnd = window;
+    SetPropA(window, prop_name, as_handle(this));
+    const bool tool_window = (cs.dwExStyle & (WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW)) != 0;
+    if ((cs.style & WS_THICKFRAME) == 0) {
+        if (HMENU menu = GetSystemMenu(window, FALSE)) {
+            if (tool_window)
+                RemoveMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
+            RemoveMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+            RemoveMenu(menu, SC_SIZE, MF_BYCOMMAND);
+        }
+    }
+    if (!tool_window) {
+        HICON icon = LoadIconA(GetModuleHandleA(nullptr), "IDR_MAINFRAME");
+        if (icon == nullptr)
+            icon = LoadIconA(nullptr, IDI_APPLICATION);
+        SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 LRESULT CALLBACK NWindow::class_window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     NWindow* object = from_handle(hwnd);
     if (msg == WM_NCCREATE) {
@@ -163,7 +158,7 @@ LRESULT CALLBACK NWindow::class_window_proc(HWND hwnd, UINT msg, WPARAM wParam, 
         // A window of the class made without an object stays unlinked.
         if (cs != nullptr && cs->lpCreateParams != nullptr) {
             object = static_cast<NWindow*>(cs->lpCreateParams);
-            attach_at_nccreate(object, hwnd, *cs);
+            object->attach_at_nccreate(hwnd, *cs);
         }
     }
     if (object == nullptr)
@@ -177,12 +172,12 @@ LRESULT CALLBACK NWindow::class_window_proc(HWND hwnd, UINT msg, WPARAM wParam, 
     if (msg == WM_MBUTTONDBLCLK)
         SendMessageA(hwnd, WM_MBUTTONDOWN, wParam, lParam);
 
-    LRESULT result = object->hwnd != nullptr ? dispatch(object, msg, wParam, lParam)
+    LRESULT result = object->hwnd != nullptr ? object->dispatch(msg, wParam, lParam)
                                              : DefWindowProcA(hwnd, msg, wParam, lParam);
     // The object may have been deleted while its window was being destroyed;
     // then the link is gone already.
     if (msg == WM_NCDESTROY && from_handle(hwnd) == object)
-        unlink_after_ncdestroy(object, hwnd, false);
+        object->unlink_after_ncdestroy(hwnd, false);
     return result;
 }
 
@@ -190,9 +185,9 @@ LRESULT CALLBACK NWindow::subclass_window_proc(HWND hwnd, UINT msg, WPARAM wPara
     NWindow* object = from_handle(hwnd);
     if (object == nullptr)
         return 0;
-    LRESULT result = object->hwnd != nullptr ? dispatch(object, msg, wParam, lParam) : 0;
+    LRESULT result = object->hwnd != nullptr ? object->dispatch(msg, wParam, lParam) : 0;
     if (msg == WM_NCDESTROY && from_handle(hwnd) == object)
-        unlink_after_ncdestroy(object, hwnd, true);
+        object->unlink_after_ncdestroy(hwnd, true);
     return result;
 }
 

@@ -10,6 +10,10 @@
 // gets through the framework (wParam 0, lParam 0).
 constexpr UINT WM_NWINDOW_ATTACHED = 0x6FE3;
 
+namespace seam {
+struct NWindowInside;  // how the window-framework tests look inside
+}
+
 class NWindow {
   public:
     NWindow() = default;
@@ -29,25 +33,46 @@ class NWindow {
     // "NWindow Class Name".
     static void register_window_class(const char* className, HINSTANCE instance);
 
+    // A window of the framework's class, linked to this object (and its
+    // messages to `handler`, when not null) from WM_NCCREATE on.
     bool create_window(DWORD exStyle, const char* title, DWORD style, int x, int y, int width,
                        int height, HWND parent, HMENU menu, NWindow* handler);
+
+    static NWindow* from_handle(HWND hwnd);
+    // The linked window; null while none is.
+    HWND handle() const { return hwnd; }
+
+    // The message loop of this window (message_loop.cpp).
+    int32_t run_modal(bool dialogKeys);
+    void end_modal(int32_t result);
+
+  private:
+    friend struct seam::NWindowInside;
+
+    // The rest of the framework, which the viewer does not use: a window in a
+    // class of the caller's, and a window of a class registered elsewhere,
+    // adopted by subclassing it.
     bool create_window_in_class(const char* className, HINSTANCE instance, DWORD exStyle,
                                 const char* title, DWORD style, int x, int y, int width, int height,
                                 HWND parent, HMENU menu, NWindow* handler);
-    // A window of a class registered elsewhere, adopted by subclassing it.
     bool create_subclassed_window(const char* className, DWORD exStyle, const char* title,
                                   DWORD style, int x, int y, int width, int height, HWND parent,
                                   HMENU menu, NWindow* handler);
     bool subclass();
 
-    static NWindow* from_handle(HWND hwnd);
     static LRESULT CALLBACK class_window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK subclass_window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT call_prev_window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-    // The message loop of this window (message_loop.cpp).
-    int32_t run_modal(bool dialogKeys);
-    void end_modal(int32_t result);
+    // To the handler's window_proc_for, or else to window_proc.
+    LRESULT dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The work of WM_NCCREATE for a window of a framework class.
+    void attach_at_nccreate(HWND window, const CREATESTRUCTA& cs);
+    // Cuts the link at WM_NCDESTROY; may delete the object.
+    void unlink_after_ncdestroy(HWND window, bool restore_procedure);
+    // Switches the input of the window that a modal loop shuts out (the
+    // owner, else the parent) on or off.
+    void enable_owner(bool enable) const;
 
     // Deletes the object after its window has received WM_NCDESTROY.
     bool auto_delete = false;

@@ -1,10 +1,8 @@
-// Each visible top-level window of the core is a GtkWindow holding a drawing
-// area of exactly the client size, with GTK scroll bars to its right and
-// below it when the window has them. The core paints into its own surface;
-// present() copies that into a cairo image kept per window, and the drawing
-// area's draw handler shows it. Host input goes to the core through
-// core_input.h; the core decides what it means, and the scroll bars move
-// only when the program moves them.
+// The GTK driver: each visible top-level window of the core is a host window
+// (gtk_window.h) whose signals feed the core (gtk_signals.h) and which shows
+// what the core painted (gtk_paint.h); the screen is asked of GDK
+// (gtk_screen.h). This file keeps the windows, runs GTK's events for the
+// core's message loop, and hands popup menus and the clipboard to GTK.
 #include "platform/gtk/gtk_driver.h"
 
 #include <gtk/gtk.h>
@@ -12,53 +10,23 @@
 #include <gdk/gdkx.h>
 #endif
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 
 #include "platform/gtk/app_icon.h"
-#include "platform/gtk/frame_extents.h"
 #include "platform/gtk/gtk_clipboard.h"
-#include "platform/gtk/gtk_keys.h"
 #include "platform/gtk/gtk_menu.h"
-#include "platform/gtk/gtk_scroll.h"
-#include "platform/portable/core_input.h"
-#include "platform/portable/user.h"
+#include "platform/gtk/gtk_paint.h"
+#include "platform/gtk/gtk_screen.h"
+#include "platform/gtk/gtk_window.h"
 
 namespace portable {
 
 namespace {
 
-class GtkDriver;
+using gtk::HostWindow;
 
-struct HostWindow;
-
-// One of a window's scroll bars, and the thumb drag it may be in.
-struct HostScrollBar {
-    HostWindow* window = nullptr;
-    int bar = 0;  // SB_HORZ or SB_VERT
-    GtkWidget* widget = nullptr;
-    bool dragging = false;
-    int thumb = 0;  // where the drag has put the thumb
-};
-
-struct HostWindow {
-    GtkDriver* driver = nullptr;
-    HWND hwnd = nullptr;
-    GtkWidget* window = nullptr;
-    GtkWidget* grid = nullptr;  // the area with the scroll bars beside it
-    GtkWidget* area = nullptr;
-    HostScrollBar bars[2];             // SB_HORZ, SB_VERT
-    cairo_surface_t* image = nullptr;  // what the core presented last, client-sized
-    // Parts presented since the last draw: a draw of these is our own redraw,
-    // anything beyond them was exposed by the host and the core repaints it.
-    cairo_region_t* presented = nullptr;
-};
-
-class GtkDriver final : public DisplayDriver {
+class GtkDriver final : public DisplayDriver, public gtk::EventSink {
   public:
     GtkDriver();
     ~GtkDriver() override;
@@ -81,13 +49,12 @@ class GtkDriver final : public DisplayDriver {
     UINT track_popup_menu(const std::vector<MenuEntry>& entries, POINT screen, HWND owner) override;
     void shutdown() override;
 
-    // Called by the signal handlers for every event handed to the core.
-    void delivered(const GdkEvent* event);
+    void delivered(const GdkEvent* event) override;
 
   private:
     HostWindow* find(HWND hwnd);
-    void apply(HostWindow& w, const WindowInfo& info);
     void destroy(HostWindow& w);
+    void destroy_all();
 
     std::map<HWND, std::unique_ptr<HostWindow>> windows_;
     GdkPixbuf* icon_ = nullptr;
@@ -101,176 +68,6 @@ class GtkDriver final : public DisplayDriver {
     gtk::GtkClipboardHost clipboard_{host_clipboard_taken};
 };
 
-// Pointer events carry doubles; client pixels are the integers below them.
-int pixel(double v) {
-    return static_cast<int>(std::floor(v));
-}
-
-bool mouse_button(guint button, MouseButton& out) {
-    switch (button) {
-        case 1:
-            out = MouseButton::left;
-            return true;
-        case 2:
-            out = MouseButton::middle;
-            return true;
-        case 3:
-            out = MouseButton::right;
-            return true;
-        default:  // wheel, back and forward have no button message here
-            return false;
-    }
-}
-
-gboolean on_button(GtkWidget*, GdkEventButton* ev, gpointer data) {
-    auto* w = static_cast<HostWindow*>(data);
-    MouseButton button;
-    if (!mouse_button(ev->button, button))
-        return FALSE;
-    bool down = ev->type != GDK_BUTTON_RELEASE;
-    bool double_click = ev->type == GDK_2BUTTON_PRESS;
-    if (ev->type == GDK_3BUTTON_PRESS)
-        return TRUE;  // its plain press came already
-    if (ev->type == GDK_BUTTON_PRESS) {
-        // GDK follows the second press of a double click with a
-        // GDK_2BUTTON_PRESS; that one goes to the core, this one not.
-        if (GdkEvent* next = gdk_event_peek()) {
-            bool pair = next->type == GDK_2BUTTON_PRESS && next->button.button == ev->button;
-            gdk_event_free(next);
-            if (pair)
-                return TRUE;
-        }
-    }
-    input_mouse_button(w->hwnd, button, down, double_click, pixel(ev->x), pixel(ev->y));
-    w->driver->delivered(reinterpret_cast<GdkEvent*>(ev));
-    return TRUE;
-}
-
-gboolean on_motion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
-    auto* w = static_cast<HostWindow*>(data);
-    input_mouse_move(w->hwnd, pixel(ev->x), pixel(ev->y));
-    w->driver->delivered(nullptr);
-    return TRUE;
-}
-
-gboolean on_key(GtkWidget*, GdkEventKey* ev, gpointer data) {
-    auto* w = static_cast<HostWindow*>(data);
-    UINT vk = gtk::virtual_key_from_keyval(ev->keyval);
-    if (vk == 0)
-        return FALSE;
-    input_key(w->hwnd, vk, ev->type == GDK_KEY_PRESS);
-    w->driver->delivered(reinterpret_cast<GdkEvent*>(ev));
-    return TRUE;
-}
-
-gboolean on_wheel(GtkWidget*, GdkEventScroll* ev, gpointer data) {
-    auto* w = static_cast<HostWindow*>(data);
-    int vertical, horizontal;
-    if (!gtk::wheel_deltas(*ev, vertical, horizontal))
-        return TRUE;
-    // The point is where the pointer is over the drawing area, also for a
-    // turn over a scroll bar.
-    int x = 0, y = 0;
-    if (GdkWindow* area = gtk_widget_get_window(w->area)) {
-        int ax = 0, ay = 0;
-        gdk_window_get_origin(area, &ax, &ay);
-        x = pixel(ev->x_root) - ax;
-        y = pixel(ev->y_root) - ay;
-    }
-    if (vertical != 0)
-        input_mouse_wheel(w->hwnd, false, vertical, x, y);
-    if (horizontal != 0)
-        input_mouse_wheel(w->hwnd, true, horizontal, x, y);
-    w->driver->delivered(nullptr);
-    return TRUE;
-}
-
-// The user works a scroll bar: the core hears what it means and the bar
-// stays where it is (TRUE) until the program moves it.
-gboolean on_scroll_bar_change(GtkRange*, GtkScrollType type, gdouble value, gpointer data) {
-    auto* b = static_cast<HostScrollBar*>(data);
-    const int code = gtk::scroll_code(type);
-    if (code < 0)
-        return TRUE;
-    if (code == SB_THUMBTRACK) {
-        b->dragging = true;
-        b->thumb = static_cast<int>(std::lround(value));
-    }
-    input_scroll(b->window->hwnd, b->bar, static_cast<UINT>(code), b->thumb);
-    b->window->driver->delivered(nullptr);
-    return TRUE;
-}
-
-// Letting go of a scroll bar ends what the press began, as on Win32.
-gboolean on_scroll_bar_release(GtkWidget*, GdkEventButton*, gpointer data) {
-    auto* b = static_cast<HostScrollBar*>(data);
-    if (b->dragging)
-        input_scroll(b->window->hwnd, b->bar, SB_THUMBPOSITION, b->thumb);
-    b->dragging = false;
-    input_scroll(b->window->hwnd, b->bar, SB_ENDSCROLL, 0);
-    b->window->driver->delivered(nullptr);
-    return FALSE;  // GTK ends its own drag too
-}
-
-gboolean on_delete(GtkWidget*, GdkEvent*, gpointer data) {
-    auto* w = static_cast<HostWindow*>(data);
-    // The core decides whether the window goes (WM_CLOSE); GTK must not
-    // destroy it on its own.
-    input_close_request(w->hwnd);
-    w->driver->delivered(nullptr);
-    return TRUE;
-}
-
-gboolean on_draw(GtkWidget*, cairo_t* cr, gpointer data) {
-    auto* w = static_cast<HostWindow*>(data);
-    GdkRectangle clip;
-    if (!gdk_cairo_get_clip_rectangle(cr, &clip))
-        return TRUE;
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
-    if (w->image != nullptr) {
-        cairo_set_source_surface(cr, w->image, 0, 0);
-        cairo_paint(cr);
-    }
-    cairo_region_t* exposed = cairo_region_create_rectangle(&clip);
-    cairo_region_subtract(exposed, w->presented);
-    cairo_region_destroy(w->presented);
-    w->presented = cairo_region_create();
-    if (!cairo_region_is_empty(exposed)) {
-        cairo_rectangle_int_t r;
-        cairo_region_get_extents(exposed, &r);
-        RECT rect{r.x, r.y, r.x + r.width, r.y + r.height};
-        input_expose(w->hwnd, &rect);
-        w->driver->delivered(nullptr);
-    }
-    cairo_region_destroy(exposed);
-    return TRUE;
-}
-
-// What the title bar offers follows the core's system menu: the window
-// manager reads these hints when the window is mapped.
-void apply_functions(GtkWidget* window, const WindowInfo& info) {
-    GdkWindow* gdk = gtk_widget_get_window(window);
-    if (gdk == nullptr)
-        return;
-    int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
-    int decorations = GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU;
-    if (info.resizable) {
-        functions |= GDK_FUNC_RESIZE;
-        decorations |= GDK_DECOR_RESIZEH;
-    }
-    if (info.maximizable) {
-        functions |= GDK_FUNC_MAXIMIZE;
-        decorations |= GDK_DECOR_MAXIMIZE;
-    }
-    if (info.minimizable) {
-        functions |= GDK_FUNC_MINIMIZE;
-        decorations |= GDK_DECOR_MINIMIZE;
-    }
-    gdk_window_set_functions(gdk, static_cast<GdkWMFunction>(functions));
-    gdk_window_set_decorations(gdk, static_cast<GdkWMDecoration>(decorations));
-}
-
 GtkDriver::GtkDriver() : icon_(gtk::application_icon(48)) {
     set_clipboard_host(&clipboard_);
 }
@@ -280,9 +77,7 @@ GtkDriver::~GtkDriver() {
     // it at exit), so only a driver that was never shut down unhooks here.
     if (!shut_down_)
         set_clipboard_host(nullptr);
-    for (auto& [hwnd, w] : windows_)
-        destroy(*w);
-    windows_.clear();
+    destroy_all();
     if (last_input_ != nullptr)
         gdk_event_free(last_input_);
     if (icon_ != nullptr)
@@ -305,88 +100,14 @@ void GtkDriver::delivered(const GdkEvent* event) {
     last_input_ = gdk_event_copy(event);
 }
 
-void GtkDriver::apply(HostWindow& w, const WindowInfo& info) {
-    gchar* title = g_utf8_make_valid(info.title.c_str(), -1);
-    gtk_window_set_title(GTK_WINDOW(w.window), title);
-    g_free(title);
-    int width = std::max(1, info.client_width), height = std::max(1, info.client_height);
-    for (int bar : {SB_HORZ, SB_VERT}) {
-        const ScrollBarInfo& b = bar == SB_HORZ ? info.horizontal : info.vertical;
-        GtkWidget* widget = w.bars[bar].widget;
-        gtk::set_scroll_range(gtk_range_get_adjustment(GTK_RANGE(widget)), b.min, b.max, b.page,
-                              b.pos);
-        gtk_widget_set_sensitive(widget, b.enabled);
-        gtk_widget_set_visible(widget, b.shown);
-    }
-    // A window the program placed goes where the core put its client area
-    // (static gravity: the position is the client area's, not the frame's).
-    if (info.placed && !gtk_widget_get_mapped(w.window)) {
-        gtk_window_set_gravity(GTK_WINDOW(w.window), GDK_GRAVITY_STATIC);
-        gtk_window_move(GTK_WINDOW(w.window), info.client_origin.x, info.client_origin.y);
-    }
-    gtk_window_set_resizable(GTK_WINDOW(w.window), info.resizable);
-    if (info.resizable) {
-        // The client size is where the window starts; the user may change it.
-        gtk_widget_set_size_request(w.area, 1, 1);
-        gtk_window_resize(GTK_WINDOW(w.window), width, height);
-    } else {
-        // A fixed window: GTK gives the window manager min = max = this size.
-        gtk_widget_set_size_request(w.area, width, height);
-    }
-    apply_functions(w.window, info);
-}
-
 void GtkDriver::window_created(const WindowInfo& info) {
-    if (find(info.hwnd) != nullptr)
-        return;
-    auto w = std::make_unique<HostWindow>();
-    w->driver = this;
-    w->hwnd = info.hwnd;
-    w->presented = cairo_region_create();
-    w->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    w->grid = gtk_grid_new();
-    w->area = gtk_drawing_area_new();
-    gtk_widget_add_events(w->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                       GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
-                                       GDK_SMOOTH_SCROLL_MASK);
-    gtk_container_add(GTK_CONTAINER(w->window), w->grid);
-    gtk_grid_attach(GTK_GRID(w->grid), w->area, 0, 0, 1, 1);
-    HostWindow* raw = w.get();
-    for (int bar : {SB_HORZ, SB_VERT}) {
-        HostScrollBar& b = w->bars[bar];
-        b.window = raw;
-        b.bar = bar;
-        b.widget = gtk_scrollbar_new(
-            bar == SB_HORZ ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, nullptr);
-        gtk_widget_set_can_focus(b.widget, FALSE);
-        gtk_widget_add_events(b.widget, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
-        gtk_widget_set_no_show_all(b.widget, TRUE);  // shown when the core says so
-        if (bar == SB_HORZ)
-            gtk_grid_attach(GTK_GRID(w->grid), b.widget, 0, 1, 1, 1);
-        else
-            gtk_grid_attach(GTK_GRID(w->grid), b.widget, 1, 0, 1, 1);
-        g_signal_connect(b.widget, "change-value", G_CALLBACK(on_scroll_bar_change), &b);
-        g_signal_connect(b.widget, "button-release-event", G_CALLBACK(on_scroll_bar_release), &b);
-        g_signal_connect(b.widget, "scroll-event", G_CALLBACK(on_wheel), raw);
-    }
-    gtk_widget_show(w->area);
-    gtk_widget_show(w->grid);
-    g_signal_connect(w->area, "draw", G_CALLBACK(on_draw), raw);
-    g_signal_connect(w->area, "button-press-event", G_CALLBACK(on_button), raw);
-    g_signal_connect(w->area, "button-release-event", G_CALLBACK(on_button), raw);
-    g_signal_connect(w->area, "motion-notify-event", G_CALLBACK(on_motion), raw);
-    g_signal_connect(w->area, "scroll-event", G_CALLBACK(on_wheel), raw);
-    g_signal_connect(w->window, "key-press-event", G_CALLBACK(on_key), raw);
-    g_signal_connect(w->window, "key-release-event", G_CALLBACK(on_key), raw);
-    g_signal_connect(w->window, "delete-event", G_CALLBACK(on_delete), raw);
-    gtk_widget_realize(w->window);
-    apply(*w, info);
-    windows_.emplace(info.hwnd, std::move(w));
+    if (find(info.hwnd) == nullptr)
+        windows_.emplace(info.hwnd, gtk::create_host_window(info, this));
 }
 
 void GtkDriver::window_changed(const WindowInfo& info) {
     if (HostWindow* w = find(info.hwnd))
-        apply(*w, info);
+        gtk::apply_window_info(*w, info);
 }
 
 void GtkDriver::window_shown(HWND hwnd, bool visible) {
@@ -408,16 +129,13 @@ void GtkDriver::destroy(HostWindow& w) {
             last_input_ = nullptr;
         }
     }
-    g_signal_handlers_disconnect_by_data(w.area, &w);
-    g_signal_handlers_disconnect_by_data(w.window, &w);
-    for (HostScrollBar& b : w.bars) {
-        g_signal_handlers_disconnect_by_data(b.widget, &b);
-        g_signal_handlers_disconnect_by_data(b.widget, &w);
-    }
-    gtk_widget_destroy(w.window);
-    if (w.image != nullptr)
-        cairo_surface_destroy(w.image);
-    cairo_region_destroy(w.presented);
+    gtk::destroy_host_window(w);
+}
+
+void GtkDriver::destroy_all() {
+    for (auto& [hwnd, w] : windows_)
+        destroy(*w);
+    windows_.clear();
 }
 
 void GtkDriver::window_destroyed(HWND hwnd) {
@@ -446,49 +164,21 @@ bool GtkDriver::client_origin(HWND hwnd, POINT& origin) {
     return true;
 }
 
-// The primary monitor, or the first where none is marked primary.
-GdkMonitor* primary_monitor() {
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
-}
-
-// The whole monitor, or what its panels leave.
-bool monitor_area(bool work, RECT& area) {
-    GdkMonitor* monitor = primary_monitor();
-    if (monitor == nullptr)
-        return false;
-    GdkRectangle r;
-    if (work)
-        gdk_monitor_get_workarea(monitor, &r);
-    else
-        gdk_monitor_get_geometry(monitor, &r);
-    area = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
-    return true;
-}
-
 RECT GtkDriver::screen() {
     RECT area;
-    return monitor_area(false, area) ? area : DisplayDriver::screen();
+    return gtk::monitor_area(false, area) ? area : DisplayDriver::screen();
 }
 
 RECT GtkDriver::work_area() {
     RECT area;
-    return monitor_area(true, area) ? area : DisplayDriver::work_area();
+    return gtk::monitor_area(true, area) ? area : DisplayDriver::work_area();
 }
 
 bool GtkDriver::frame_extents(RECT& extents) {
-    // Asked once, with a window like the core's fixed ones that is never shown.
+    // Asked once.
     if (!frame_asked_) {
         frame_asked_ = true;
-        GtkWidget* probe = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_resizable(GTK_WINDOW(probe), FALSE);
-        gtk_widget_realize(probe);
-        WindowInfo fixed;
-        fixed.minimizable = true;
-        apply_functions(probe, fixed);
-        frame_known_ = gtk::frame_extents(probe, frame_);
-        gtk_widget_destroy(probe);
+        frame_known_ = gtk::probe_frame_extents(frame_);
     }
     if (frame_known_)
         extents = frame_;
@@ -496,50 +186,14 @@ bool GtkDriver::frame_extents(RECT& extents) {
 }
 
 int GtkDriver::scroll_bar_size() {
-    // What the theme gives a vertical scroll bar; horizontal ones are as high.
-    if (scroll_bar_size_ == 0) {
-        GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_VERTICAL, nullptr);
-        g_object_ref_sink(bar);
-        gtk_widget_show(bar);  // a hidden widget asks for no room
-        int minimum = 0, natural = 0;
-        gtk_widget_get_preferred_width(bar, &minimum, &natural);
-        gtk_widget_destroy(bar);
-        g_object_unref(bar);
-        scroll_bar_size_ = std::max(1, natural);
-    }
+    if (scroll_bar_size_ == 0)
+        scroll_bar_size_ = gtk::measure_scroll_bar_size();
     return scroll_bar_size_;
 }
 
 void GtkDriver::present(HWND hwnd, const Surface& surface, const RECT& dirty) {
-    HostWindow* w = find(hwnd);
-    if (w == nullptr || surface.width <= 0 || surface.height <= 0)
-        return;
-    if (w->image == nullptr || cairo_image_surface_get_width(w->image) != surface.width ||
-        cairo_image_surface_get_height(w->image) != surface.height) {
-        if (w->image != nullptr)
-            cairo_surface_destroy(w->image);
-        w->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, surface.width, surface.height);
-    }
-    int left = std::clamp<int>(dirty.left, 0, surface.width);
-    int right = std::clamp<int>(dirty.right, left, surface.width);
-    int top = std::clamp<int>(dirty.top, 0, surface.height);
-    int bottom = std::clamp<int>(dirty.bottom, top, surface.height);
-    if (left == right || top == bottom)
-        return;
-    // CAIRO_FORMAT_RGB24 is a native-endian 32-bit 0x00RRGGBB per pixel: the
-    // surface's own layout, so rows copy as they are.
-    cairo_surface_flush(w->image);
-    unsigned char* data = cairo_image_surface_get_data(w->image);
-    int stride = cairo_image_surface_get_stride(w->image);
-    for (int y = top; y < bottom; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride + static_cast<size_t>(left) * 4,
-                    &surface.pixels[static_cast<size_t>(y) * surface.width + left],
-                    static_cast<size_t>(right - left) * 4);
-    }
-    cairo_surface_mark_dirty_rectangle(w->image, left, top, right - left, bottom - top);
-    cairo_rectangle_int_t r{left, top, right - left, bottom - top};
-    cairo_region_union_rectangle(w->presented, &r);
-    gtk_widget_queue_draw_area(w->area, left, top, right - left, bottom - top);
+    if (HostWindow* w = find(hwnd))
+        gtk::present_surface(*w, surface, dirty);
 }
 
 bool GtkDriver::poll() {
@@ -569,9 +223,7 @@ void GtkDriver::shutdown() {
     clipboard_.store_for_manager();
     set_clipboard_host(nullptr);
     shut_down_ = true;
-    for (auto& [hwnd, w] : windows_)
-        destroy(*w);
-    windows_.clear();
+    destroy_all();
     while (gtk_events_pending())
         gtk_main_iteration_do(FALSE);
     gdk_display_flush(gdk_display_get_default());
@@ -581,13 +233,14 @@ void GtkDriver::shutdown() {
 
 DisplayDriver* create_gtk_driver() {
     // Numbers and the report keep the C locale; GTK would switch to the
-    // user's otherwise. One picture pixel is one screen pixel.
+    // user's otherwise.
     gtk_disable_setlocale();
-    setenv("GDK_SCALE", "1", 1);
     gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(nullptr, nullptr))
         return nullptr;
 #ifdef GDK_WINDOWING_X11
+    // One picture pixel is one screen pixel, whatever scale the desktop or
+    // GDK_SCALE asks for.
     GdkDisplay* display = gdk_display_get_default();
     if (GDK_IS_X11_DISPLAY(display))
         gdk_x11_display_set_window_scale(display, 1);

@@ -9,9 +9,14 @@ namespace {
 
 HWND__ other_program{};
 
-bool open_for_us() {
+// The clipboard is open, by this program (and where asked, emptied by it, so
+// that it has an owner); else ERROR_CLIPBOARD_NOT_OPEN.
+bool open_for_us(bool with_owner = false) {
     const Clipboard& c = clipboard();
-    return c.open && !c.opened_by_other;
+    if (c.open && !c.opened_by_other && (!with_owner || c.owner != nullptr))
+        return true;
+    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return false;
 }
 
 void free_foreign() {
@@ -84,10 +89,8 @@ BOOL WINAPI OpenClipboard(HWND hWndNewOwner) {
 
 BOOL WINAPI CloseClipboard(void) {
     auto& c = clipboard();
-    if (!portable::open_for_us()) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!portable::open_for_us())
         return FALSE;
-    }
     c.open = false;
     c.opener = nullptr;
     return TRUE;
@@ -95,10 +98,8 @@ BOOL WINAPI CloseClipboard(void) {
 
 BOOL WINAPI EmptyClipboard(void) {
     auto& c = clipboard();
-    if (!portable::open_for_us()) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!portable::open_for_us())
         return FALSE;
-    }
     portable::free_contents();
     c.owner = c.opener;
     portable::tell_host_dib();
@@ -107,10 +108,8 @@ BOOL WINAPI EmptyClipboard(void) {
 
 HANDLE WINAPI SetClipboardData(UINT uFormat, HANDLE hMem) {
     auto& c = clipboard();
-    if (!portable::open_for_us() || c.owner == nullptr) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!portable::open_for_us(true))
         return nullptr;
-    }
     // Delayed rendering (a null block) is not supported.
     if (portable::global_block_bytes(hMem, nullptr) == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -127,10 +126,8 @@ HANDLE WINAPI SetClipboardData(UINT uFormat, HANDLE hMem) {
 
 HANDLE WINAPI GetClipboardData(UINT uFormat) {
     auto& c = clipboard();
-    if (!portable::open_for_us()) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!portable::open_for_us())
         return nullptr;
-    }
     portable::free_foreign();
     auto it = c.data.find(uFormat);
     if (it != c.data.end()) {

@@ -203,7 +203,6 @@ void input_close_request(HWND hwnd) {
 using namespace portable;
 
 HWND WINAPI SetCapture(HWND hWnd) {
-    log_call("SetCapture", hWnd);
     HWND previous = capture_window;
     if (hWnd != nullptr && checked_window(hWnd) == nullptr)
         return previous;
@@ -214,7 +213,6 @@ HWND WINAPI SetCapture(HWND hWnd) {
 }
 
 BOOL WINAPI ReleaseCapture(void) {
-    log_call("ReleaseCapture");
     HWND previous = capture_window;
     capture_window = nullptr;
     if (previous != nullptr && find_window(previous) != nullptr)

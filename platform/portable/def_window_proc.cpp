@@ -80,7 +80,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         case WM_MOUSEACTIVATE:
             return MA_ACTIVATE;
         case WM_CLOSE:
-            destroy_window(hWnd);
+            DestroyWindow(hWnd);
             return 0;
         case WM_SYSCOMMAND:
             switch (wParam & 0xFFF0) {

@@ -1,10 +1,10 @@
 // Choosing the display driver: a small {name, create} table, real displays
 // first; the headless driver always opens, so it ends the list.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "platform/display.h"
 #include "platform/portable/display_driver.h"
 #include "platform/portable/window_state.h"
 
@@ -39,6 +39,10 @@ std::unique_ptr<DisplayDriver>& current() {
     return driver;
 }
 
+// The headless driver was taken because the displays before it in the table
+// could not be opened.
+bool fell_back = false;
+
 // QUANTVIEW_DISPLAY names the driver to try first; without it, or when that
 // one cannot open, the first in the table that opens.
 DisplayDriver* choose() {
@@ -53,9 +57,7 @@ DisplayDriver* choose() {
         if (wanted != nullptr && std::strcmp(entry.name, wanted) == 0)
             continue;  // tried above
         if (DisplayDriver* d = entry.create()) {
-            // The user expects a window: say once why there is none.
-            if (display_failed && std::strcmp(d->name(), "headless") == 0)
-                std::fputs("no display could be opened: running without windows\n", stderr);
+            fell_back = display_failed && std::strcmp(d->name(), "headless") == 0;
             return d;
         }
         display_failed = true;
@@ -85,6 +87,12 @@ DisplayDriver& display_driver() {
 
 void use_display_driver(std::unique_ptr<DisplayDriver> driver) {
     current() = std::move(driver);
+    fell_back = false;
 }
 
 }  // namespace portable
+
+bool display_unavailable() {
+    portable::display_driver();
+    return portable::fell_back;
+}

@@ -23,8 +23,6 @@ struct Menu {
 
 std::map<UINT_PTR, std::unique_ptr<Menu>> menus;
 UINT_PTR next_menu = 0x20010;
-PopupRecord last_popup;
-int popup_count = 0;
 
 Menu* find_menu(HMENU h) {
     auto it = menus.find(reinterpret_cast<UINT_PTR>(h));
@@ -179,16 +177,8 @@ bool menu_has_command(HMENU h, UINT command) {
 void reset_menus() {
     menus.clear();
     next_menu = 0x20010;
-    last_popup = PopupRecord{};
-    popup_count = 0;
 }
 
-const PopupRecord& last_popup_record() {
-    return last_popup;
-}
-int popups_tracked() {
-    return popup_count;
-}
 size_t menu_count() {
     return menus.size();
 }
@@ -198,17 +188,14 @@ size_t menu_count() {
 using namespace portable;
 
 HMENU WINAPI CreateMenu(void) {
-    log_call("CreateMenu");
     return new_menu();
 }
 
 HMENU WINAPI CreatePopupMenu(void) {
-    log_call("CreatePopupMenu");
     return new_menu();
 }
 
 BOOL WINAPI DestroyMenu(HMENU hMenu) {
-    log_call("DestroyMenu", hMenu);
     if (checked_menu(hMenu) == nullptr)
         return FALSE;
     destroy_menu(hMenu);
@@ -221,7 +208,6 @@ BOOL WINAPI IsMenu(HMENU hMenu) {
 
 BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
     const bool text_item = (uFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) == 0;
-    log_call("AppendMenuA", hMenu, Hex{uFlags}, Hex{uIDNewItem}, text_item ? lpNewItem : nullptr);
     Menu* m = checked_menu(hMenu);
     if (m == nullptr)
         return FALSE;
@@ -244,12 +230,10 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
 }
 
 BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    log_call("RemoveMenu", hMenu, Hex{uPosition}, Hex{uFlags});
     return remove_item(hMenu, uPosition, uFlags, false);
 }
 
 BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    log_call("DeleteMenu", hMenu, Hex{uPosition}, Hex{uFlags});
     return remove_item(hMenu, uPosition, uFlags, true);
 }
 
@@ -315,7 +299,6 @@ HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos) {
 }
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
-    log_call("GetSystemMenu", hWnd, bRevert);
     Window* w = checked_window(hWnd);
     if (w == nullptr || (w->style & WS_SYSMENU) == 0)
         return nullptr;
@@ -338,10 +321,9 @@ HMENU WINAPI GetMenu(HWND hWnd) {
     return w == nullptr || w->is_child() ? nullptr : w->menu;
 }
 
-BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
+BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int /*nReserved*/, HWND hWnd,
                            const RECT* prcRect) {
     (void)prcRect;
-    log_call("TrackPopupMenu", hMenu, Hex{uFlags}, x, y, nReserved, hWnd);
     if (checked_menu(hMenu) == nullptr || checked_window(hWnd) == nullptr)
         return FALSE;
     const bool notify = (uFlags & TPM_NONOTIFY) == 0;
@@ -353,13 +335,10 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
     if (find_menu(hMenu) == nullptr || find_window(hWnd) == nullptr)
         return FALSE;
     std::vector<MenuEntry> entries = entries_of(hMenu, 0);
-    last_popup = PopupRecord{entries, POINT{x, y}, hWnd, uFlags, 0};
-    ++popup_count;
     UINT chosen = display_driver().track_popup_menu(entries, POINT{x, y}, hWnd);
     // Greyed entries, separators and unknown ids cannot be the user's choice.
     if (chosen != 0 && !choosable(entries, chosen))
         chosen = 0;
-    last_popup.result = chosen;
     if (notify && find_window(hWnd) != nullptr) {
         send_message(hWnd, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
         if (find_window(hWnd) != nullptr)

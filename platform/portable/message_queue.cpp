@@ -147,14 +147,12 @@ void reset_message_queue() {
 using namespace portable;
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    log_call("SendMessageA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (checked_window(hWnd) == nullptr)
         return 0;
     return send_message(hWnd, Msg, wParam, lParam);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    log_call("PostMessageA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (hWnd != nullptr && checked_window(hWnd) == nullptr)
         return FALSE;
     posted.push_back(make_message(hWnd, Msg, wParam, lParam));
@@ -162,7 +160,6 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-    log_call("PostQuitMessage", nExitCode);
     // One pending request at most; the latest exit code wins.
     quit_requested = true;
     quit_code = nExitCode;
@@ -170,7 +167,6 @@ void WINAPI PostQuitMessage(int nExitCode) {
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    log_call("PeekMessageA", hWnd, Hex{wMsgFilterMin}, Hex{wMsgFilterMax}, Hex{wRemoveMsg});
     if (lpMsg == nullptr)
         return FALSE;
     const Filter filter{hWnd, wMsgFilterMin, wMsgFilterMax};
@@ -208,7 +204,6 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 BOOL WINAPI WaitMessage(void) {
-    log_call("WaitMessage");
     if (messages_waiting())
         return TRUE;
     DisplayDriver& driver = display_driver();
@@ -219,7 +214,6 @@ BOOL WINAPI WaitMessage(void) {
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-    log_call("TranslateMessage", lpMsg);
     if (lpMsg == nullptr)
         return FALSE;
     if (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN &&
@@ -236,7 +230,6 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    log_call("DispatchMessageA", lpMsg);
     if (lpMsg == nullptr || lpMsg->hwnd == nullptr)
         return 0;  // thread messages have no window
     if (checked_window(lpMsg->hwnd) == nullptr)
@@ -245,7 +238,6 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 }
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
-    log_call("IsDialogMessageA", hDlg, lpMsg);
     if (lpMsg == nullptr || find_window(hDlg) == nullptr)
         return FALSE;
     if (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))
@@ -276,7 +268,6 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
 
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                                LPARAM lParam) {
-    log_call("CallWindowProcA", hWnd, Hex{Msg}, Hex{wParam}, Hex{static_cast<UINT_PTR>(lParam)});
     if (lpPrevWndFunc == nullptr)
         return 0;
     return lpPrevWndFunc(hWnd, Msg, wParam, lParam);

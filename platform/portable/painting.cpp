@@ -121,7 +121,6 @@ void detach_paint_contexts(Window& w) {
 using namespace portable;
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
-    log_call("BeginPaint", hWnd);
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpPaint == nullptr)
         return nullptr;
@@ -146,7 +145,6 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
-    log_call("EndPaint", hWnd);
     if (lpPaint == nullptr)
         return FALSE;
     forget_context(hWnd, lpPaint->hdc);
@@ -156,7 +154,6 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
 }
 
 HDC WINAPI GetDC(HWND hWnd) {
-    log_call("GetDC", hWnd);
     if (hWnd == nullptr)
         return create_surface_dc(&detached_surface, RECT{}, nullptr);
     Window* w = checked_window(hWnd);
@@ -168,7 +165,6 @@ HDC WINAPI GetDC(HWND hWnd) {
 }
 
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
-    log_call("ReleaseDC", hWnd, hDC);
     DeviceContext* dc = dc_from_handle(hDC);
     if (dc == nullptr || dc->surface == nullptr)
         return 0;
@@ -182,7 +178,6 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {
-    log_call("UpdateWindow", hWnd);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -195,7 +190,6 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
 }
 
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
-    log_call("InvalidateRect", hWnd, lpRect, bErase);
     if (hWnd == nullptr) {
         std::vector<HWND> all;
         for (auto& [value, w] : window_table())
@@ -214,7 +208,6 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
 }
 
 BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect) {
-    log_call("ValidateRect", hWnd, lpRect);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;

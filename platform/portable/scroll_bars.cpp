@@ -89,7 +89,6 @@ int scroll_bar_size() {
 using namespace portable;
 
 int WINAPI SetScrollInfo(HWND hwnd, int nBar, LPCSCROLLINFO lpsi, BOOL redraw) {
-    log_call("SetScrollInfo", hwnd, nBar, lpsi, redraw);
     Window* w;
     if (!valid(hwnd, nBar, lpsi, w))
         return 0;

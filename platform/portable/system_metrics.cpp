@@ -114,8 +114,8 @@ int WINAPI GetSystemMetrics(int nIndex) {
     }
 }
 
-BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni) {
-    log_call("SystemParametersInfoA", Hex{uiAction}, uiParam, pvParam, fWinIni);
+BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT /*uiParam*/, LPVOID pvParam,
+                                  UINT /*fWinIni*/) {
     if (pvParam == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -137,7 +137,6 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, U
 }
 
 BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD dwExStyle) {
-    log_call("AdjustWindowRectEx", lpRect, Hex{dwStyle}, bMenu, Hex{dwExStyle});
     if (lpRect == nullptr)
         return FALSE;
     RECT insets = frame_insets(dwStyle, dwExStyle, bMenu != FALSE);

@@ -1,6 +1,7 @@
 #include "platform/portable/test_control.h"
 
-#include "platform/headless/headless_driver.h"
+#include <memory>
+
 #include "platform/portable/kernel.h"
 #include "platform/portable/window_state.h"
 
@@ -8,25 +9,28 @@ namespace portable::test {
 
 namespace {
 
-using Kind = headless::ScriptedInput::Kind;
+using Kind = ScriptedInput::Kind;
 
-void push(headless::ScriptedInput e) {
-    headless::push_input(e);
+ScriptedDriver* installed = nullptr;
+
+// The driver of the test control; a fresh one when none is in use yet.
+ScriptedDriver& driver() {
+    if (installed == nullptr) {
+        auto fresh = std::make_unique<ScriptedDriver>();
+        installed = fresh.get();
+        use_display_driver(std::move(fresh));
+    }
+    return *installed;
 }
 
-headless::ScriptedInput event(Kind kind, HWND hwnd) {
-    headless::ScriptedInput e;
+void push(const ScriptedInput& e) {
+    driver().script.push_back(e);
+}
+
+ScriptedInput event(Kind kind, HWND hwnd, int x = 0, int y = 0) {
+    ScriptedInput e;
     e.kind = kind;
     e.hwnd = hwnd;
-    return e;
-}
-
-headless::ScriptedInput button_event(HWND hwnd, MouseButton button, bool down, int x, int y,
-                                     bool double_click) {
-    headless::ScriptedInput e = event(Kind::button, hwnd);
-    e.button = button;
-    e.down = down;
-    e.double_click = double_click;
     e.x = x;
     e.y = y;
     return e;
@@ -40,15 +44,17 @@ void reset() {
     reset_classes();
     reset_message_queue();
     reset_input_state();
-    headless::reset();
-    use_display_driver(std::unique_ptr<DisplayDriver>(create_headless_driver()));
-    enable_call_log(false);
-    clear_call_log();
+    installed = nullptr;
+    driver();
     SetLastError(0);
 }
 
 void mouse_button(HWND hwnd, MouseButton button, bool down, int x, int y, bool double_click) {
-    push(button_event(hwnd, button, down, x, y, double_click));
+    ScriptedInput e = event(Kind::button, hwnd, x, y);
+    e.button = button;
+    e.down = down;
+    e.double_click = double_click;
+    push(e);
 }
 
 void click(HWND hwnd, MouseButton button, int x, int y) {
@@ -63,14 +69,11 @@ void double_click(HWND hwnd, MouseButton button, int x, int y) {
 }
 
 void mouse_move(HWND hwnd, int x, int y) {
-    headless::ScriptedInput e = event(Kind::move, hwnd);
-    e.x = x;
-    e.y = y;
-    push(e);
+    push(event(Kind::move, hwnd, x, y));
 }
 
 void key(HWND hwnd, UINT virtual_key, bool down) {
-    headless::ScriptedInput e = event(Kind::key, hwnd);
+    ScriptedInput e = event(Kind::key, hwnd);
     e.virtual_key = virtual_key;
     e.down = down;
     push(e);
@@ -82,19 +85,16 @@ void key_press(HWND hwnd, UINT virtual_key) {
 }
 
 void wheel(HWND hwnd, int delta, int x, int y, bool horizontal) {
-    headless::ScriptedInput e = event(Kind::wheel, hwnd);
+    ScriptedInput e = event(Kind::wheel, hwnd, x, y);
     e.delta = delta;
-    e.x = x;
-    e.y = y;
     e.horizontal = horizontal;
     push(e);
 }
 
 void scroll_bar(HWND hwnd, int bar, UINT code, int position) {
-    headless::ScriptedInput e = event(Kind::scroll, hwnd);
+    ScriptedInput e = event(Kind::scroll, hwnd, position);
     e.bar = bar;
     e.code = code;
-    e.x = position;
     push(e);
 }
 
@@ -103,19 +103,20 @@ void close_request(HWND hwnd) {
 }
 
 size_t pending_input() {
-    return headless::pending_input();
+    return driver().script.size();
 }
 void set_close_when_idle(bool on) {
-    headless::set_close_when_idle(on);
+    driver().close_when_idle = on;
 }
 void set_screen(const RECT& screen, const RECT& work_area) {
-    headless::set_screen(screen, work_area);
+    driver().screen_rect = screen;
+    driver().work_rect = work_area;
 }
 void choose_popup_item(UINT id) {
-    headless::push_popup_choice(id);
+    driver().popup_choices.push_back(id);
 }
 void dismiss_popup() {
-    headless::push_popup_choice(0);
+    driver().popup_choices.push_back(0);
 }
 
 const Surface* surface(HWND hwnd) {
@@ -129,48 +130,35 @@ uint32_t pixel(HWND hwnd, int x, int y) {
     return s->at(x, y);
 }
 
+const WindowInfo* driver_window(HWND hwnd) {
+    auto it = driver().windows.find(hwnd);
+    return it == driver().windows.end() ? nullptr : &it->second;
+}
+
 int driver_wait_calls() {
-    return headless::activity().wait_calls;
+    return driver().activity.wait_calls;
 }
 int driver_poll_calls() {
-    return headless::activity().poll_calls;
+    return driver().activity.poll_calls;
 }
 int driver_presents() {
-    return headless::activity().presents;
+    return driver().activity.presents;
 }
 int driver_close_requests() {
-    return headless::activity().close_requests;
+    return driver().activity.close_requests;
 }
 int driver_quit_requests() {
-    return headless::activity().quit_requests;
+    return driver().activity.quit_requests;
 }
 
 const PopupRecord& last_popup() {
-    return last_popup_record();
+    return driver().last_popup;
 }
 int popups_shown() {
-    return popups_tracked();
+    return driver().popups;
 }
 size_t live_menus() {
     return menu_count();
-}
-
-void enable_call_log(bool on) {
-    set_call_log_enabled(on);
-}
-const std::vector<std::string>& call_log() {
-    return call_log_entries();
-}
-void clear_call_log() {
-    call_log_entries().clear();
-}
-
-std::vector<std::string> calls_of(const std::string& function) {
-    std::vector<std::string> list;
-    for (const std::string& line : call_log())
-        if (line.compare(0, function.size() + 1, function + "(") == 0)
-            list.push_back(line);
-    return list;
 }
 
 }  // namespace portable::test

@@ -1,6 +1,6 @@
 // Control of the portable core for tests and tools: scripted input through
-// the headless driver, scripted popup-menu choices, what windows show, and a
-// log of the calls the program made. Not for the program itself.
+// the test control's own headless driver, scripted popup-menu choices, what
+// windows show and what the driver was told. Not for the program itself.
 #pragma once
 
 #include <string>
@@ -9,17 +9,17 @@
 #include "platform/portable/core_input.h"
 #include "platform/portable/display_driver.h"
 #include "platform/portable/gdi_objects.h"
+#include "platform/portable/scripted_driver.h"
 #include "platform/portable/types.h"
-#include "platform/portable/window_state.h"
 
 namespace portable::test {
 
-// Forgets every window (without messages), class, menu, queued message,
-// scripted input and log entry, and starts over with a fresh headless
-// driver. Safe between tests whose window objects are gone.
+// Forgets every window (without messages), class, menu, queued message and
+// scripted input, and starts over with a fresh scripted driver. Safe between
+// tests whose window objects are gone.
 void reset();
 
-// Input at client coordinates of a top-level window, queued for the headless
+// Input at client coordinates of a top-level window, queued for the scripted
 // driver: the program's own message loop picks it up, in order, the next
 // time it looks for messages.
 void mouse_button(HWND hwnd, MouseButton button, bool down, int x, int y,
@@ -39,10 +39,10 @@ void scroll_bar(HWND hwnd, int bar, UINT code, int position = 0);
 void close_request(HWND hwnd);  // the title bar's close box
 size_t pending_input();
 
-// When the program waits and no scripted input is left, the headless driver
-// asks its windows to close (on by default).
+// When the program waits and no scripted input is left, the driver asks its
+// windows to close (on by default).
 void set_close_when_idle(bool on);
-// The headless screen and its work area (1920 x 1080, all free, at reset).
+// The driver's screen and its work area (1920 x 1080, all free, at reset).
 void set_screen(const RECT& screen, const RECT& work_area);
 
 // Popup menus: the next one shown returns this command id (0: dismissed).
@@ -50,7 +50,6 @@ void set_screen(const RECT& screen, const RECT& work_area);
 void choose_popup_item(UINT id);
 void dismiss_popup();
 
-using PopupRecord = portable::PopupRecord;
 const PopupRecord& last_popup();
 int popups_shown();
 size_t live_menus();
@@ -58,20 +57,15 @@ size_t live_menus();
 // What a window's client area shows (0x00RRGGBB, top row first).
 const Surface* surface(HWND hwnd);
 uint32_t pixel(HWND hwnd, int x, int y);
+// What the core last told the driver of a top-level window; null for one it
+// does not know.
+const WindowInfo* driver_window(HWND hwnd);
 
-// What the headless driver was asked to do.
+// What the driver was asked to do.
 int driver_wait_calls();
 int driver_poll_calls();
 int driver_presents();
 int driver_close_requests();
 int driver_quit_requests();
-
-// The calls made to the core, one line each with its arguments, e.g.
-// "RemoveMenu(0x20010, 0xF030, 0x0)". Off until enabled.
-void enable_call_log(bool on);
-const std::vector<std::string>& call_log();
-void clear_call_log();
-// The logged calls of one function, by name.
-std::vector<std::string> calls_of(const std::string& function);
 
 }  // namespace portable::test

@@ -84,16 +84,33 @@ void fill(const WindowClass& c, WNDCLASSEXA& wc) {
     wc.hIconSm = c.icon_small;
 }
 
+// The members that WNDCLASSA and WNDCLASSEXA share, from one to the other.
+template <typename From, typename To>
+void copy_shared_members(const From& from, To& to) {
+    to.style = from.style;
+    to.lpfnWndProc = from.lpfnWndProc;
+    to.cbClsExtra = from.cbClsExtra;
+    to.cbWndExtra = from.cbWndExtra;
+    to.hInstance = from.hInstance;
+    to.hIcon = from.hIcon;
+    to.hCursor = from.hCursor;
+    to.hbrBackground = from.hbrBackground;
+    to.lpszMenuName = from.lpszMenuName;
+    to.lpszClassName = from.lpszClassName;
+}
+
 // The stock icons and cursors: distinct, never freed.
 HICON__ stock_icons[5];
 HICON__ stock_cursors[5];
 
-HICON stock(HICON__ (&table)[5], LPCSTR name, const UINT_PTR (&ids)[5]) {
-    if (!IS_INTRESOURCE(name))
-        return nullptr;
-    for (int i = 0; i < 5; ++i)
-        if (reinterpret_cast<UINT_PTR>(name) == ids[i])
-            return &table[i];
+// Only the system's standard icons and cursors exist: modules carry no
+// resources.
+HICON stock(HINSTANCE instance, HICON__ (&table)[5], LPCSTR name, const UINT_PTR (&ids)[5]) {
+    if (instance == nullptr && IS_INTRESOURCE(name))
+        for (int i = 0; i < 5; ++i)
+            if (reinterpret_cast<UINT_PTR>(name) == ids[i])
+                return &table[i];
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
 
@@ -113,7 +130,6 @@ void reset_classes() {
 using namespace portable;
 
 BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA lpwcx) {
-    log_call("GetClassInfoExA", hInstance, lpszClass);
     WindowClass* c = find_class(lpszClass, hInstance);
     if (c == nullptr || lpwcx == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -124,7 +140,6 @@ BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass) {
-    log_call("GetClassInfoA", hInstance, lpClassName);
     WindowClass* c = find_class(lpClassName, hInstance);
     if (c == nullptr || lpWndClass == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -132,21 +147,11 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
     }
     WNDCLASSEXA wc{};
     fill(*c, wc);
-    lpWndClass->style = wc.style;
-    lpWndClass->lpfnWndProc = wc.lpfnWndProc;
-    lpWndClass->cbClsExtra = wc.cbClsExtra;
-    lpWndClass->cbWndExtra = wc.cbWndExtra;
-    lpWndClass->hInstance = wc.hInstance;
-    lpWndClass->hIcon = wc.hIcon;
-    lpWndClass->hCursor = wc.hCursor;
-    lpWndClass->hbrBackground = wc.hbrBackground;
-    lpWndClass->lpszMenuName = nullptr;
-    lpWndClass->lpszClassName = wc.lpszClassName;
+    copy_shared_members(wc, *lpWndClass);
     return c->atom;
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    log_call("RegisterClassExA", lpwcx);
     if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -155,27 +160,17 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    log_call("RegisterClassA", lpWndClass);
     if (lpWndClass == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    wc.style = lpWndClass->style;
-    wc.lpfnWndProc = lpWndClass->lpfnWndProc;
-    wc.cbClsExtra = lpWndClass->cbClsExtra;
-    wc.cbWndExtra = lpWndClass->cbWndExtra;
-    wc.hInstance = lpWndClass->hInstance;
-    wc.hIcon = lpWndClass->hIcon;
-    wc.hCursor = lpWndClass->hCursor;
-    wc.hbrBackground = lpWndClass->hbrBackground;
-    wc.lpszClassName = lpWndClass->lpszClassName;
+    copy_shared_members(*lpWndClass, wc);
     return register_class(wc);
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-    log_call("UnregisterClassA", lpClassName, hInstance);
     WindowClass* c = lookup(lpClassName, hInstance, false);
     if (c == nullptr) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -193,22 +188,13 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    log_call("LoadIconA", hInstance, lpIconName);
-    // Only the system's standard icons exist: modules carry no icon resources.
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32516};
-    HICON icon = hInstance == nullptr ? stock(stock_icons, lpIconName, ids) : nullptr;
-    if (icon == nullptr)
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return icon;
+    return stock(hInstance, stock_icons, lpIconName, ids);
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    log_call("LoadCursorA", hInstance, lpCursorName);
     static const UINT_PTR ids[5] = {32512, 32513, 32514, 32515, 32649};
-    HCURSOR cursor = hInstance == nullptr ? stock(stock_cursors, lpCursorName, ids) : nullptr;
-    if (cursor == nullptr)
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return cursor;
+    return stock(hInstance, stock_cursors, lpCursorName, ids);
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {

@@ -107,17 +107,14 @@ bool fits_long(int index) {
 using namespace portable;
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-    log_call("GetWindowLongPtrA", hWnd, nIndex);
     return get_long(hWnd, nIndex);
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-    log_call("SetWindowLongPtrA", hWnd, nIndex, Hex{static_cast<UINT_PTR>(dwNewLong)});
     return set_long(hWnd, nIndex, dwNewLong);
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-    log_call("GetWindowLongA", hWnd, nIndex);
     if (!fits_long(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
@@ -126,7 +123,6 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
 }
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
-    log_call("SetWindowLongA", hWnd, nIndex, Hex{static_cast<UINT_PTR>(LONG_PTR{dwNewLong})});
     if (!fits_long(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
@@ -135,7 +131,6 @@ LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
 }
 
 BOOL WINAPI SetPropA(HWND hWnd, LPCSTR lpString, HANDLE hData) {
-    log_call("SetPropA", hWnd, lpString, hData);
     Window* w = checked_window(hWnd);
     if (w == nullptr || lpString == nullptr)
         return FALSE;
@@ -144,7 +139,6 @@ BOOL WINAPI SetPropA(HWND hWnd, LPCSTR lpString, HANDLE hData) {
 }
 
 HANDLE WINAPI GetPropA(HWND hWnd, LPCSTR lpString) {
-    log_call("GetPropA", hWnd, lpString);
     Window* w = find_window(hWnd);
     if (w == nullptr || lpString == nullptr)
         return nullptr;
@@ -153,7 +147,6 @@ HANDLE WINAPI GetPropA(HWND hWnd, LPCSTR lpString) {
 }
 
 HANDLE WINAPI RemovePropA(HWND hWnd, LPCSTR lpString) {
-    log_call("RemovePropA", hWnd, lpString);
     Window* w = find_window(hWnd);
     if (w == nullptr || lpString == nullptr)
         return nullptr;
@@ -166,7 +159,6 @@ HANDLE WINAPI RemovePropA(HWND hWnd, LPCSTR lpString) {
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    log_call("SetWindowTextA", hWnd, lpString);
     if (checked_window(hWnd) == nullptr)
         return FALSE;
     return send_message(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) != 0;

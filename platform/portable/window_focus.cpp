@@ -80,7 +80,11 @@ void reset_focus() {
     active_window = nullptr;
 }
 
-BOOL show_window(HWND hWnd, int nCmdShow) {
+}  // namespace portable
+
+using namespace portable;
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -117,15 +121,6 @@ BOOL show_window(HWND hWnd, int nCmdShow) {
     return was_visible ? TRUE : FALSE;
 }
 
-}  // namespace portable
-
-using namespace portable;
-
-BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-    log_call("ShowWindow", hWnd, nCmdShow);
-    return show_window(hWnd, nCmdShow);
-}
-
 BOOL WINAPI IsWindowVisible(HWND hWnd) {
     Window* w = find_window(hWnd);
     while (w != nullptr) {
@@ -144,7 +139,6 @@ BOOL WINAPI IsWindowEnabled(HWND hWnd) {
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-    log_call("EnableWindow", hWnd, bEnable);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;

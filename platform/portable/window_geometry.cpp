@@ -94,12 +94,26 @@ void window_changed(const Window& w) {
         display_driver().window_changed(window_info(w));
 }
 
+namespace {
+
+// ClientToScreen (sign 1) and ScreenToClient (sign -1).
+BOOL move_by_client_origin(HWND hwnd, LPPOINT point, int sign) {
+    Window* w = checked_window(hwnd);
+    if (w == nullptr || point == nullptr)
+        return FALSE;
+    const POINT origin = client_origin_on_screen(*w);
+    point->x += sign * origin.x;
+    point->y += sign * origin.y;
+    return TRUE;
+}
+
+}  // namespace
+
 }  // namespace portable
 
 using namespace portable;
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-    log_call("MoveWindow", hWnd, X, Y, nWidth, nHeight, bRepaint);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return FALSE;
@@ -137,22 +151,9 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    log_call("ClientToScreen", hWnd, lpPoint);
-    Window* w = checked_window(hWnd);
-    if (w == nullptr || lpPoint == nullptr)
-        return FALSE;
-    POINT origin = client_origin_on_screen(*w);
-    lpPoint->x += origin.x;
-    lpPoint->y += origin.y;
-    return TRUE;
+    return move_by_client_origin(hWnd, lpPoint, 1);
 }
 
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
-    Window* w = checked_window(hWnd);
-    if (w == nullptr || lpPoint == nullptr)
-        return FALSE;
-    POINT origin = client_origin_on_screen(*w);
-    lpPoint->x -= origin.x;
-    lpPoint->y -= origin.y;
-    return TRUE;
+    return move_by_client_origin(hWnd, lpPoint, -1);
 }

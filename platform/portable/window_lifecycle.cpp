@@ -229,8 +229,6 @@ using namespace portable;
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                             HINSTANCE hInstance, LPVOID lpParam) {
-    log_call("CreateWindowExA", Hex{dwExStyle}, lpClassName, lpWindowName, Hex{dwStyle}, X, Y,
-             nWidth, nHeight, hWndParent, hMenu, hInstance, lpParam);
     WindowClass* window_class = find_class(lpClassName, hInstance);
     if (window_class == nullptr) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -278,7 +276,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     if (!send_survives(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs), &answer))
         return nullptr;
     if (answer == -1) {
-        destroy_window(hwnd);
+        DestroyWindow(hwnd);
         return nullptr;
     }
     // Children hear their size at once and tell their parent; a top-level
@@ -301,16 +299,11 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         introduce_to_driver(*made);
     }
     if ((dwStyle & WS_VISIBLE) != 0 && find_window(hwnd) != nullptr)
-        show_window(hwnd, SW_SHOW);
+        ShowWindow(hwnd, SW_SHOW);
     return find_window(hwnd) != nullptr ? hwnd : nullptr;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-    log_call("DestroyWindow", hWnd);
-    return destroy_window(hWnd);
-}
-
-BOOL portable::destroy_window(HWND hWnd) {
     Window* w = checked_window(hWnd);
     if (w == nullptr || w->destroying)
         return FALSE;
@@ -326,7 +319,7 @@ BOOL portable::destroy_window(HWND hWnd) {
     deactivate_for_destroy(hWnd);
     for (HWND owned : owned_by(hWnd))
         if (find_window(owned) != nullptr)
-            destroy_window(owned);
+            DestroyWindow(owned);
     if (find_window(hWnd) == nullptr)
         return TRUE;
     send_destroy(hWnd);
@@ -350,7 +343,6 @@ BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
 }
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
-    log_call("GetWindow", hWnd, uCmd);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return nullptr;
@@ -382,7 +374,6 @@ HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
 }
 
 HWND WINAPI GetParent(HWND hWnd) {
-    log_call("GetParent", hWnd);
     Window* w = checked_window(hWnd);
     if (w == nullptr)
         return nullptr;

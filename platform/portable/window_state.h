@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/call_log.h"
 #include "platform/portable/display_driver.h"
 #include "platform/portable/gdi_objects.h"
 #include "platform/portable/user.h"
@@ -87,15 +86,14 @@ Window* find_window(HWND hwnd);
 // Sets ERROR_INVALID_WINDOW_HANDLE when the handle is not a live window.
 Window* checked_window(HWND hwnd);
 
-// Calls the window's current procedure (SendMessageA without the log).
+// Calls the window's current procedure (SendMessageA without checking the
+// handle: a window that is gone gets nothing and the answer is 0).
 LRESULT send_message(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 // The same, saying whether the window outlived the message: any window
 // procedure may destroy its own window.
 bool send_survives(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, LRESULT* result = nullptr);
 std::vector<HWND> children_of(HWND parent);  // in creation order
 
-BOOL destroy_window(HWND hwnd);  // DestroyWindow and ShowWindow without the log
-BOOL show_window(HWND hwnd, int command);
 void reset_windows();
 
 // Visibility, activation and focus.
@@ -145,16 +143,6 @@ bool key_down(UINT virtual_key);
 void reset_input_state();
 
 // Menus.
-// What TrackPopupMenu showed last and settled on (for the test control).
-struct PopupRecord {
-    std::vector<MenuEntry> entries;
-    POINT screen{};
-    HWND owner = nullptr;
-    UINT flags = 0;
-    UINT result = 0;  // the command id TrackPopupMenu settled on, 0 when dismissed
-};
-const PopupRecord& last_popup_record();
-int popups_tracked();
 size_t menu_count();  // live menus
 HMENU create_system_menu(HWND owner);
 void destroy_menu(HMENU menu);
@@ -165,7 +153,7 @@ void reset_menus();
 WindowClass* find_class(LPCSTR name, HINSTANCE instance);
 void reset_classes();
 
-// Replaces the driver in use (the test control starts each test headless).
+// Replaces the driver in use (the test control starts each test on its own).
 void use_display_driver(std::unique_ptr<DisplayDriver> driver);
 
 }  // namespace portable

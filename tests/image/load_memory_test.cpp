@@ -1,48 +1,16 @@
 // The loaders' memory follows the data: a short file or block that claims a
 // huge picture is refused before much memory is asked for. This program
-// replaces the global operator new to track the peak of live heap bytes.
+// counts its heap (tests/heap_counter.h).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
 #include "image/dib24.h"
+#include "tests/heap_counter.h"
 #include "tests/image/byte_stream.h"
 #include "tests/image/packed_dib_bytes.h"
 
 namespace {
 
-size_t live_bytes = 0;
-size_t peak_bytes = 0;
-constexpr size_t prefix = 16;  // keeps the block's alignment
-
-void* counted_alloc(size_t n) {
-    auto* p = static_cast<unsigned char*>(std::malloc(n + prefix));
-    if (p == nullptr)
-        return nullptr;
-    *reinterpret_cast<size_t*>(p) = n;
-    live_bytes += n;
-    if (live_bytes > peak_bytes)
-        peak_bytes = live_bytes;
-    return p + prefix;
-}
-
-void counted_free(void* q) {
-    if (q == nullptr)
-        return;
-    auto* p = static_cast<unsigned char*>(q) - prefix;
-    live_bytes -= *reinterpret_cast<size_t*>(p);
-    std::free(p);
-}
-
-// Peak heap growth, in bytes, while `f` runs.
-template <class F>
-size_t peak_during(F f) {
-    const size_t base = live_bytes;
-    peak_bytes = live_bytes;
-    f();
-    return peak_bytes - base;
-}
+using heap_counter::peak_during;
 
 TEST(LoadMemory, ShortFilesClaimingHugePicturesCostLittle) {
     struct Case {
@@ -88,36 +56,3 @@ TEST(LoadMemory, ShortBlocksClaimingHugePicturesCostLittle) {
 }
 
 }  // namespace
-
-void* operator new(size_t n) {
-    if (void* p = counted_alloc(n))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n) {
-    return operator new(n);
-}
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    return counted_alloc(n);
-}
-void* operator new[](size_t n, const std::nothrow_t&) noexcept {
-    return counted_alloc(n);
-}
-void operator delete(void* p) noexcept {
-    counted_free(p);
-}
-void operator delete[](void* p) noexcept {
-    counted_free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    counted_free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    counted_free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    counted_free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    counted_free(p);
-}

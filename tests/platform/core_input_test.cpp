@@ -245,21 +245,4 @@ TEST_F(CoreInputTest, SystemMenuHasTheStandardCommandsAndTellsTheDriverItsFrame)
     EXPECT_EQ(GetSystemMenu(make_window(WS_POPUP), FALSE), nullptr);  // no system menu style
 }
 
-TEST_F(CoreInputTest, CallLogRecordsCallsWithTheirArguments) {
-    test::enable_call_log(true);
-    HWND hwnd = make_window(0xCA0000);
-    RemoveMenu(GetSystemMenu(hwnd, FALSE), SC_SIZE, MF_BYCOMMAND);
-    test::enable_call_log(false);
-    DestroyWindow(hwnd);  // not logged any more
-    auto creates = test::calls_of("CreateWindowExA");
-    ASSERT_EQ(creates.size(), 1u);
-    EXPECT_EQ(creates[0],
-              "CreateWindowExA(0x0, \"Core Test\", \"core\", 0xCA0000, 10, 20, 200, 150, NULL, "
-              "NULL, NULL, NULL)");
-    auto removes = test::calls_of("RemoveMenu");
-    ASSERT_EQ(removes.size(), 1u);
-    EXPECT_NE(removes[0].find(", 0xF000, 0x0)"), std::string::npos);
-    EXPECT_TRUE(test::calls_of("DestroyWindow").empty());
-}
-
 }  // namespace

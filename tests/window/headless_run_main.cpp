@@ -13,11 +13,11 @@ class Painted : public NWindow {
 
     LRESULT window_proc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg != WM_PAINT)
-            return DefWindowProcA(hwnd, msg, wParam, lParam);
+            return DefWindowProcA(handle(), msg, wParam, lParam);
         PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
+        BeginPaint(handle(), &ps);
         ++paints;
-        EndPaint(hwnd, &ps);
+        EndPaint(handle(), &ps);
         return 0;
     }
 };
@@ -30,10 +30,10 @@ int main() {
     AdjustWindowRectEx(&r, 0xCA0000, FALSE, 0);
     window.create_window(0, "headless run", 0xCA0000, CW_USEDEFAULT, CW_USEDEFAULT,
                          r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr);
-    ShowWindow(window.hwnd, SW_SHOW);
-    UpdateWindow(window.hwnd);
+    ShowWindow(window.handle(), SW_SHOW);
+    UpdateWindow(window.handle());
     window.run_modal(false);
     std::printf("paints: %d, window %s\n", window.paints,
-                window.hwnd == nullptr ? "closed" : "open");
-    return window.paints > 0 && window.hwnd == nullptr ? 0 : 1;
+                window.handle() == nullptr ? "closed" : "open");
+    return window.paints > 0 && window.handle() == nullptr ? 0 : 1;
 }

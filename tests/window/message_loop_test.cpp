@@ -7,6 +7,8 @@
 
 namespace {
 
+using Inside = seam::NWindowInside;
+
 constexpr DWORD viewer_style = 0xCA0000;
 
 class MessageLoopTest : public ::testing::Test {
@@ -32,38 +34,38 @@ std::vector<WPARAM> take_quits() {
 
 TEST_F(MessageLoopTest, WithoutAWindowReturnsZeroAndChangesNothing) {
     NWindow w;
-    w.modal_result = 5;
+    Inside::modal_result(w) = 5;
     EXPECT_EQ(w.run_modal(false), 0);
-    EXPECT_FALSE(w.in_modal_loop);
-    EXPECT_EQ(w.modal_result, 5);
+    EXPECT_FALSE(Inside::in_modal_loop(w));
+    EXPECT_EQ(Inside::modal_result(w), 5);
 }
 
 TEST_F(MessageLoopTest, EndModalEnablesTheOwnerFirstAndReturnsItsResult) {
     Recorder owner;
     ASSERT_TRUE(create(owner));
     Recorder modal;
-    ASSERT_TRUE(create(modal, owner.hwnd));
-    ASSERT_EQ(GetWindow(modal.hwnd, GW_OWNER), owner.hwnd);
+    ASSERT_TRUE(create(modal, owner.handle()));
+    ASSERT_EQ(GetWindow(modal.handle(), GW_OWNER), owner.handle());
     bool owner_disabled_in_loop = false, in_loop = false, owner_enabled_at_destroy = false;
     modal.on = [&](Recorder& self, UINT msg, WPARAM, LPARAM, LRESULT&) {
         if (msg == WM_USER) {
-            owner_disabled_in_loop = !IsWindowEnabled(owner.hwnd);
-            in_loop = self.in_modal_loop;
+            owner_disabled_in_loop = !IsWindowEnabled(owner.handle());
+            in_loop = Inside::in_modal_loop(self);
             self.end_modal(7);
             return true;
         }
         if (msg == WM_DESTROY)
-            owner_enabled_at_destroy = IsWindowEnabled(owner.hwnd) != FALSE;
+            owner_enabled_at_destroy = IsWindowEnabled(owner.handle()) != FALSE;
         return false;
     };
-    PostMessageA(modal.hwnd, WM_USER, 0, 0);
+    PostMessageA(modal.handle(), WM_USER, 0, 0);
     EXPECT_EQ(modal.run_modal(false), 7);
     EXPECT_TRUE(owner_disabled_in_loop);
     EXPECT_TRUE(in_loop);
     EXPECT_TRUE(owner_enabled_at_destroy);
-    EXPECT_FALSE(modal.in_modal_loop);
-    EXPECT_EQ(modal.hwnd, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(owner.hwnd));
+    EXPECT_FALSE(Inside::in_modal_loop(modal));
+    EXPECT_EQ(modal.handle(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(owner.handle()));
 }
 
 TEST_F(MessageLoopTest, WindowDestroyedDuringADispatchEndsTheLoopRightAfterIt) {
@@ -74,13 +76,13 @@ TEST_F(MessageLoopTest, WindowDestroyedDuringADispatchEndsTheLoopRightAfterIt) {
     w.on = [](Recorder& self, UINT msg, WPARAM, LPARAM, LRESULT&) {
         if (msg != WM_USER)
             return false;
-        DestroyWindow(self.hwnd);
+        DestroyWindow(self.handle());
         return true;
     };
-    PostMessageA(w.hwnd, WM_USER, 0, 0);
-    PostMessageA(other.hwnd, WM_USER + 1, 0, 0);
+    PostMessageA(w.handle(), WM_USER, 0, 0);
+    PostMessageA(other.handle(), WM_USER + 1, 0, 0);
     EXPECT_EQ(w.run_modal(false), 0);
-    EXPECT_EQ(w.hwnd, nullptr);
+    EXPECT_EQ(w.handle(), nullptr);
     // The loop stopped before the next message.
     EXPECT_FALSE(contains(other.own_log, WM_USER + 1));
     pump();
@@ -93,14 +95,14 @@ TEST_F(MessageLoopTest, QuitEndsTheLoopAndIsQueuedAgainExactlyOnce) {
     w.on = [](Recorder& self, UINT msg, WPARAM, LPARAM, LRESULT&) {
         if (msg != WM_USER)
             return false;
-        self.modal_result = 3;
+        Inside::modal_result(self) = 3;
         PostQuitMessage(5);
         return true;
     };
-    PostMessageA(w.hwnd, WM_USER, 0, 0);
+    PostMessageA(w.handle(), WM_USER, 0, 0);
     EXPECT_EQ(w.run_modal(false), 3);
-    EXPECT_NE(w.hwnd, nullptr);  // the window is still there
-    EXPECT_FALSE(w.in_modal_loop);
+    EXPECT_NE(w.handle(), nullptr);  // the window is still there
+    EXPECT_FALSE(Inside::in_modal_loop(w));
     EXPECT_EQ(take_quits(), (std::vector<WPARAM>{5}));
 }
 
@@ -115,8 +117,8 @@ TEST_F(MessageLoopTest, MessagesOfOtherWindowsAreDispatchedToo) {
         self.end_modal(1);
         return true;
     };
-    PostMessageA(other.hwnd, WM_USER + 2, 0, 0);
-    PostMessageA(w.hwnd, WM_USER + 3, 0, 0);
+    PostMessageA(other.handle(), WM_USER + 2, 0, 0);
+    PostMessageA(w.handle(), WM_USER + 3, 0, 0);
     EXPECT_EQ(w.run_modal(false), 1);
     EXPECT_TRUE(contains(other.own_log, WM_USER + 2));
 }
@@ -139,8 +141,8 @@ TEST_P(DialogKeysTest, EscapeIsADialogCommandOnlyWithDialogKeys) {
             self.end_modal(2);
         return msg == WM_USER;
     };
-    PostMessageA(w.hwnd, WM_KEYDOWN, VK_ESCAPE, 1);
-    PostMessageA(w.hwnd, WM_USER, 0, 0);
+    PostMessageA(w.handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageA(w.handle(), WM_USER, 0, 0);
     EXPECT_EQ(w.run_modal(c.dialog_keys), 2);
     EXPECT_EQ(contains(w.own_log, WM_KEYDOWN), c.key_reaches_window);
     bool cancel = false;
@@ -157,8 +159,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, DialogKeysTest,
 TEST_F(MessageLoopTest, BlocksWhileWaitingAndEndsWhenTheUserClosesTheWindow) {
     Recorder w;
     ASSERT_TRUE(create(w));
-    ShowWindow(w.hwnd, SW_SHOW);
-    UpdateWindow(w.hwnd);
+    ShowWindow(w.handle(), SW_SHOW);
+    UpdateWindow(w.handle());
     int passes = 0;
     w.on = [&passes](Recorder&, UINT, WPARAM, LPARAM, LRESULT&) {
         ++passes;
@@ -168,7 +170,7 @@ TEST_F(MessageLoopTest, BlocksWhileWaitingAndEndsWhenTheUserClosesTheWindow) {
         GTEST_SKIP() << "no scripted user here";
     const int waits_before = seam::wait_calls();
     EXPECT_EQ(w.run_modal(false), 0);
-    EXPECT_EQ(w.hwnd, nullptr);
+    EXPECT_EQ(w.handle(), nullptr);
     // One wait, after which the user (the headless driver) closed the window;
     // the loop did not go round while nothing happened.
     EXPECT_EQ(seam::wait_calls() - waits_before, 1);

@@ -47,7 +47,7 @@ class Owner : public NWindow {
             }
         }
         if (msg == WM_ENTERIDLE)
-            seam::menu_idle(hwnd, lParam);
+            seam::menu_idle(handle(), lParam);
         return NWindow::window_proc(msg, wParam, lParam);
     }
 };
@@ -78,13 +78,13 @@ TEST_P(PopupMenuTest, BuildsTheEntriesAndReturnsTheChosenIndex) {
     const long menus_before = seam::live_menus();
     const bool scripted = seam::can_choose_popup();
     seam::choose_popup(c.choice);
-    const int32_t result = show_popup_menu(12, 34, items.data(), owner.hwnd);
+    const int32_t result = show_popup_menu(12, 34, items.data(), owner.handle());
     EXPECT_EQ(owner.menus_offered, 1);
     EXPECT_EQ(owner.entries, c.entries);
     EXPECT_EQ(result, scripted ? c.result : -1);
 
     POINT expected{12, 34};
-    ClientToScreen(owner.hwnd, &expected);
+    ClientToScreen(owner.handle(), &expected);
     POINT shown{};
     if (seam::last_popup_point(shown)) {
         EXPECT_EQ(shown.x, expected.x);

@@ -27,16 +27,14 @@ class Recorder : public NWindow {
     std::vector<Seen> own_log;
     std::function<bool(Recorder&, UINT, WPARAM, LPARAM, LRESULT&)> on;
     bool* destroyed = nullptr;
-    bool auto_delete_when_destroyed = false;
 
     ~Recorder() override {
         if (destroyed != nullptr)
             *destroyed = true;
-        auto_delete_when_destroyed = auto_delete;
     }
 
     LRESULT window_proc(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        log->push_back(Seen{msg, wParam, lParam, hwnd != nullptr});
+        log->push_back(Seen{msg, wParam, lParam, handle() != nullptr});
         LRESULT result = 0;
         if (on && on(*this, msg, wParam, lParam, result))
             return result;
@@ -50,7 +48,7 @@ class Handler : public NWindow {
     std::vector<Seen> log;
 
     LRESULT window_proc_for(NWindow* target, UINT msg, WPARAM wParam, LPARAM lParam) override {
-        log.push_back(Seen{msg, wParam, lParam, target->hwnd != nullptr, target});
+        log.push_back(Seen{msg, wParam, lParam, target->handle() != nullptr, target});
         return NWindow::window_proc_for(target, msg, wParam, lParam);
     }
 };

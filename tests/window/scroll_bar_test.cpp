@@ -60,16 +60,16 @@ TEST_P(ScrollInfoTest, KeepsPageAndPositionInRangeAndTheBarWhileThereIsSomething
     Recorder w;
     ASSERT_TRUE(create(w, viewer_style | both_bars));
     SCROLLINFO start = info_of(SIF_RANGE | SIF_PAGE | SIF_POS, 0, 99, 10, 40);
-    ASSERT_EQ(SetScrollInfo(w.hwnd, SB_VERT, &start, TRUE), 40);
-    EXPECT_EQ(SetScrollInfo(w.hwnd, SB_VERT, &c.set, TRUE), c.returned);
-    const SCROLLINFO got = read_bar(w.hwnd, SB_VERT);
+    ASSERT_EQ(SetScrollInfo(w.handle(), SB_VERT, &start, TRUE), 40);
+    EXPECT_EQ(SetScrollInfo(w.handle(), SB_VERT, &c.set, TRUE), c.returned);
+    const SCROLLINFO got = read_bar(w.handle(), SB_VERT);
     EXPECT_EQ(got.nMin, c.min);
     EXPECT_EQ(got.nMax, c.max);
     EXPECT_EQ(got.nPage, c.page);
     EXPECT_EQ(got.nPos, c.pos);
     EXPECT_EQ(got.nTrackPos, c.pos);  // no thumb is being dragged
-    EXPECT_EQ(has_style(w.hwnd, WS_VSCROLL), c.shown);
-    EXPECT_TRUE(has_style(w.hwnd, WS_HSCROLL));  // the other bar is left alone
+    EXPECT_EQ(has_style(w.handle(), WS_VSCROLL), c.shown);
+    EXPECT_TRUE(has_style(w.handle(), WS_HSCROLL));  // the other bar is left alone
 }
 
 constexpr UINT all_three = SIF_RANGE | SIF_PAGE | SIF_POS;
@@ -124,13 +124,13 @@ TEST_F(ScrollBarTest, BarsAreOutsideAdjustWindowRectExButInsideTheFrame) {
         ASSERT_TRUE(create(w, viewer_style | c.bars, barred.right - barred.left,
                            barred.bottom - barred.top));
         RECT client{};
-        GetClientRect(w.hwnd, &client);
+        GetClientRect(w.handle(), &client);
         EXPECT_EQ(client.right, c.width) << "bars " << std::hex << c.bars;
         EXPECT_EQ(client.bottom, c.height) << "bars " << std::hex << c.bars;
         // A window with either bar has both, at 0..100; one without has none.
         for (int bar : {SB_HORZ, SB_VERT}) {
             SCROLLINFO si = info_of(SIF_ALL);
-            EXPECT_EQ(GetScrollInfo(w.hwnd, bar, &si) != FALSE, c.bars != 0);
+            EXPECT_EQ(GetScrollInfo(w.handle(), bar, &si) != FALSE, c.bars != 0);
             if (c.bars == 0)
                 continue;
             EXPECT_EQ(si.nMin, 0);
@@ -144,20 +144,20 @@ TEST_F(ScrollBarTest, BarsAreOutsideAdjustWindowRectExButInsideTheFrame) {
 TEST_F(ScrollBarTest, BarThatComesOrGoesChangesTheClientAreaAndTheWindowHearsItsSize) {
     Recorder w;
     ASSERT_TRUE(create(w, viewer_style | WS_VSCROLL));
-    ShowWindow(w.hwnd, SW_SHOW);
+    ShowWindow(w.handle(), SW_SHOW);
     pump();
     RECT before{};
-    GetClientRect(w.hwnd, &before);
+    GetClientRect(w.handle(), &before);
     const int bar_width = GetSystemMetrics(SM_CXVSCROLL);
     const std::initializer_list<UINT> sizing = {WM_WINDOWPOSCHANGING, WM_NCCALCSIZE,
                                                 WM_WINDOWPOSCHANGED, WM_SIZE};
 
     w.own_log.clear();
     SCROLLINFO nothing_to_scroll = info_of(SIF_RANGE | SIF_PAGE, 0, 9, 10);
-    SetScrollInfo(w.hwnd, SB_VERT, &nothing_to_scroll, TRUE);
-    EXPECT_FALSE(has_style(w.hwnd, WS_VSCROLL));
+    SetScrollInfo(w.handle(), SB_VERT, &nothing_to_scroll, TRUE);
+    EXPECT_FALSE(has_style(w.handle(), WS_VSCROLL));
     RECT without{};
-    GetClientRect(w.hwnd, &without);
+    GetClientRect(w.handle(), &without);
     EXPECT_EQ(without.right, before.right + bar_width);
     EXPECT_EQ(only(w.own_log, sizing), std::vector<UINT>(sizing));
     for (const Seen& s : w.own_log)
@@ -167,10 +167,10 @@ TEST_F(ScrollBarTest, BarThatComesOrGoesChangesTheClientAreaAndTheWindowHearsIts
 
     w.own_log.clear();
     SCROLLINFO scrollable = info_of(SIF_RANGE, 0, 99);
-    SetScrollInfo(w.hwnd, SB_VERT, &scrollable, TRUE);
-    EXPECT_TRUE(has_style(w.hwnd, WS_VSCROLL));
+    SetScrollInfo(w.handle(), SB_VERT, &scrollable, TRUE);
+    EXPECT_TRUE(has_style(w.handle(), WS_VSCROLL));
     RECT with{};
-    GetClientRect(w.hwnd, &with);
+    GetClientRect(w.handle(), &with);
     EXPECT_EQ(with.right, before.right);
     EXPECT_EQ(only(w.own_log, sizing), std::vector<UINT>(sizing));
 }
@@ -224,24 +224,24 @@ TEST_P(ScrollInputTest, ArrivesAsWin32Messages) {
     ASSERT_TRUE(create(w, viewer_style | both_bars));
     for (int bar : {SB_HORZ, SB_VERT}) {
         SCROLLINFO si = info_of(SIF_RANGE | SIF_PAGE | SIF_POS, 0, 999, 100, 0);
-        SetScrollInfo(w.hwnd, bar, &si, TRUE);
+        SetScrollInfo(w.handle(), bar, &si, TRUE);
     }
-    ShowWindow(w.hwnd, SW_SHOW);
-    UpdateWindow(w.hwnd);
+    ShowWindow(w.handle(), SW_SHOW);
+    UpdateWindow(w.handle());
     pump();
     POINT at{10, 10};
-    ClientToScreen(w.hwnd, &at);
+    ClientToScreen(w.handle(), &at);
     std::vector<Heard> expected = c.expected;
     for (Heard& h : expected)
         if (h.msg == WM_MOUSEWHEEL)
             h.lparam = MAKELPARAM(at.x, at.y);
 
     w.own_log.clear();
-    c.act(w.hwnd, [&] { return heard(w.own_log).size() >= expected.size(); });
+    c.act(w.handle(), [&] { return heard(w.own_log).size() >= expected.size(); });
     EXPECT_EQ(heard(w.own_log), expected);
     // Nobody moved the bars: they follow the program, not the user.
-    EXPECT_EQ(read_bar(w.hwnd, SB_VERT).nPos, 0);
-    EXPECT_EQ(read_bar(w.hwnd, SB_HORZ).nPos, 0);
+    EXPECT_EQ(read_bar(w.handle(), SB_VERT).nPos, 0);
+    EXPECT_EQ(read_bar(w.handle(), SB_HORZ).nPos, 0);
 }
 
 auto bar_click(int bar, seam::BarPart part) {

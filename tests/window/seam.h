@@ -1,13 +1,13 @@
 // What the window-framework tests need beyond Win32 itself: scripting the
-// user. The portable build scripts the headless driver; under real Win32
-// popup menus are driven with the keyboard and what cannot be observed
-// there (call counts, driver waits) is skipped.
+// user, and a look inside the window objects. The portable build scripts the headless driver; under
+// real Win32 popup menus are driven with the keyboard and what cannot be observed there (driver
+// waits, live menus) is skipped.
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "platform/win32.h"
+#include "window/nwindow.h"
 
 namespace seam {
 
@@ -42,8 +42,32 @@ void press_key(HWND hwnd, UINT virtual_key, const Arrived& arrived);
 
 // How often the program has blocked waiting for input; -1 when unknown.
 int wait_calls();
-// How many calls of a Win32 function the program made; -1 when unknown.
-int calls_of(const std::string& function);
-void count_calls(bool on);
+
+// Inside a window object: the state and the operations that only the
+// framework itself uses, for the tests that check them.
+struct NWindowInside {
+    static bool& auto_delete(NWindow& w) { return w.auto_delete; }
+    static bool in_modal_loop(const NWindow& w) { return w.in_modal_loop; }
+    static int32_t& modal_result(NWindow& w) { return w.modal_result; }
+    static NWindow* handler(const NWindow& w) { return w.handler; }
+    static WNDPROC prev_wnd_proc(const NWindow& w) { return w.prev_wnd_proc; }
+    // Links the object to a window made elsewhere, as subclassing needs.
+    static void link(NWindow& w, HWND hwnd) { w.hwnd = hwnd; }
+    static bool subclass(NWindow& w) { return w.subclass(); }
+    template <typename... Args>
+    static bool create_window_in_class(NWindow& w, Args... args) {
+        return w.create_window_in_class(args...);
+    }
+    template <typename... Args>
+    static bool create_subclassed_window(NWindow& w, Args... args) {
+        return w.create_subclassed_window(args...);
+    }
+    static HINSTANCE module_instance() { return NWindow::module_instance; }
+    static WNDPROC class_window_proc() { return &NWindow::class_window_proc; }
+    static WNDPROC subclass_window_proc() { return &NWindow::subclass_window_proc; }
+    static LRESULT call_prev_window_proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return NWindow::call_prev_window_proc(hwnd, msg, wParam, lParam);
+    }
+};
 
 }  // namespace seam

@@ -57,13 +57,4 @@ int wait_calls() {
     return portable::test::driver_wait_calls();
 }
 
-int calls_of(const std::string& function) {
-    return static_cast<int>(portable::test::calls_of(function).size());
-}
-
-void count_calls(bool on) {
-    portable::test::clear_call_log();
-    portable::test::enable_call_log(on);
-}
-
 }  // namespace seam

@@ -161,9 +161,5 @@ long live_menus() {
 int wait_calls() {
     return -1;
 }
-int calls_of(const std::string&) {
-    return -1;
-}
-void count_calls(bool) {}
 
 }  // namespace seam
