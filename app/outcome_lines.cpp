@@ -6,7 +6,7 @@
 
 namespace {
 
-std::string load_reason(const ReduceJob& job, LoadError error) {
+const char* load_reason(const ReduceJob& job, LoadError error) {
     switch (error) {
         case LoadError::none:
             break;
@@ -33,7 +33,9 @@ std::string load_reason(const ReduceJob& job, LoadError error) {
     return "it cannot be loaded";
 }
 
-std::string write_reason(FileError error) {
+}  // namespace
+
+const char* write_reason(FileError error) {
     switch (error) {
         case FileError::none:
             break;
@@ -54,8 +56,6 @@ std::string write_reason(FileError error) {
     }
     return "the system could not write it";
 }
-
-}  // namespace
 
 bool print_outcome(const std::vector<ReduceJob>& jobs, size_t i, const JobOutcome& outcome,
                    const Printing& printing) {
@@ -79,8 +79,7 @@ bool print_outcome(const std::vector<ReduceJob>& jobs, size_t i, const JobOutcom
         case JobResult::load_failed:
             say_cannot_load(printing.failures, in);
             std::fflush(printing.failures);  // before the reason, where both reach one file
-            std::fprintf(stderr, "quantreduce: %s: %s\n", in,
-                         load_reason(job, outcome.load_error).c_str());
+            std::fprintf(stderr, "quantreduce: %s: %s\n", in, load_reason(job, outcome.load_error));
             return false;
         case JobResult::write_failed:
             why = write_reason(outcome.write_error);

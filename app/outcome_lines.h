@@ -18,3 +18,6 @@ struct Printing {
 // the picture was written or skipped.
 bool print_outcome(const std::vector<ReduceJob>& jobs, size_t i, const JobOutcome& outcome,
                    const Printing& printing);
+
+// Why a file or folder could not be written, in a user's words.
+const char* write_reason(FileError error);

@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
     if (command.mode == OutputMode::out_dir) {
         const FileError made = make_folders(command.out_dir.c_str());
         if (made != FileError::none) {
-            std::fprintf(stderr, "quantreduce: cannot create the folder %s\n",
-                         command.out_dir.c_str());
+            std::fprintf(stderr, "quantreduce: cannot create the folder %s: %s\n",
+                         command.out_dir.c_str(), write_reason(made));
             return 1;
         }
     }

@@ -30,51 +30,6 @@ std::string read_back(FILE* stream) {
     return text;
 }
 
-}  // namespace
-
-std::string output_name(const ReduceCommand& command, const std::string& input) {
-    if (command.mode == OutputMode::ext)
-        return std::string(without_extension(input)) + command.suffix;
-    const std::string_view name = std::string_view(input).substr(file_name_start(input));
-    std::string output = command.out_dir;
-    // A folder given with its separator at the end keeps it alone.
-    if (file_name_start(output) != output.size())
-        output += '/';
-    output += without_extension(name);
-    output += command.format == OutputFormat::bmp ? ".bmp" : ".png";
-    return output;
-}
-
-std::vector<ReduceJob> plan_jobs(const ReduceCommand& command) {
-    std::vector<ReduceJob> jobs;
-    if (command.mode == OutputMode::single) {
-        jobs.push_back(
-            {command.inputs[0], command.output, writes_png(command.output, command.format)});
-        return jobs;
-    }
-    // Names as the file system compares them, to the first job that has them.
-    std::unordered_map<std::string, int32_t> inputs, outputs;
-    for (size_t i = 0; i < command.inputs.size(); ++i)
-        inputs.emplace(file_name_key(command.inputs[i]), static_cast<int32_t>(i));
-    for (size_t i = 0; i < command.inputs.size(); ++i) {
-        ReduceJob job;
-        job.input = command.inputs[i];
-        job.output = output_name(command, job.input);
-        job.png = writes_png(job.output, command.format);
-        const std::string key = file_name_key(job.output);
-        const auto [first, fresh] = outputs.emplace(key, static_cast<int32_t>(i));
-        const auto input = inputs.find(key);
-        if (!fresh)
-            job.clash = first->second;
-        else if (input != inputs.end() && input->second != static_cast<int32_t>(i))
-            job.clash = input->second;
-        jobs.push_back(std::move(job));
-    }
-    return jobs;
-}
-
-namespace {
-
 void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outcome) {
     const bool to_file = job.output != "-";
     if (job.clash >= 0) {
@@ -123,6 +78,47 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outco
 }
 
 }  // namespace
+
+std::string output_name(const ReduceCommand& command, const std::string& input) {
+    if (command.mode == OutputMode::ext)
+        return std::string(without_extension(input)) + command.suffix;
+    const std::string_view name = std::string_view(input).substr(file_name_start(input));
+    std::string output = command.out_dir;
+    // A folder given with its separator at the end keeps it alone.
+    if (file_name_start(output) != output.size())
+        output += '/';
+    output += without_extension(name);
+    output += command.format == OutputFormat::bmp ? ".bmp" : ".png";
+    return output;
+}
+
+std::vector<ReduceJob> plan_jobs(const ReduceCommand& command) {
+    std::vector<ReduceJob> jobs;
+    if (command.mode == OutputMode::single) {
+        jobs.push_back(
+            {command.inputs[0], command.output, writes_png(command.output, command.format)});
+        return jobs;
+    }
+    // Names as the file system compares them, to the first job that has them.
+    std::unordered_map<std::string, int32_t> inputs, outputs;
+    for (size_t i = 0; i < command.inputs.size(); ++i)
+        inputs.emplace(file_name_key(command.inputs[i]), static_cast<int32_t>(i));
+    for (size_t i = 0; i < command.inputs.size(); ++i) {
+        ReduceJob job;
+        job.input = command.inputs[i];
+        job.output = output_name(command, job.input);
+        job.png = writes_png(job.output, command.format);
+        const std::string key = file_name_key(job.output);
+        const auto [first, fresh] = outputs.emplace(key, static_cast<int32_t>(i));
+        const auto input = inputs.find(key);
+        if (!fresh)
+            job.clash = first->second;
+        else if (input != inputs.end() && input->second != static_cast<int32_t>(i))
+            job.clash = input->second;
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
 
 JobOutcome run_job(const ReduceJob& job, const JobSettings& settings) {
     const auto start = std::chrono::steady_clock::now();
