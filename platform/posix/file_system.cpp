@@ -4,76 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <random>
 #include <string>
 
+#include "platform/pending_files.h"
+
 namespace {
 
-FileError file_error(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return FileError::no_folder;
-        case EACCES:
-        case EPERM:
-            return FileError::denied;
-        case EROFS:
-            return FileError::read_only;
-        case ENOSPC:
-        case EDQUOT:
-            return FileError::full;
-        case EFBIG:
-            return FileError::too_large;
-        case EISDIR:
-            return FileError::is_folder;
-        default:
-            return FileError::failed;
-    }
-}
-
-// The temporary files being written, for the interrupt handler: fixed slots,
-// since a handler may neither allocate nor lock. A slot's name is valid while
-// its state is `named`.
-constexpr int pending_slots = 64;
-enum SlotState { slot_free, slot_filling, slot_named };
-char pending_names[pending_slots][4096];
-std::atomic<int> pending_state[pending_slots];
-
-class PendingFile {
-  public:
-    explicit PendingFile(const std::string& name) {
-        if (name.size() >= sizeof pending_names[0])
-            return;
-        for (int i = 0; i < pending_slots; ++i) {
-            int expected = slot_free;
-            if (pending_state[i].compare_exchange_strong(expected, slot_filling)) {
-                std::memcpy(pending_names[i], name.c_str(), name.size() + 1);
-                pending_state[i].store(slot_named);
-                slot_ = i;
-                return;
-            }
-        }
-        // More files at once than slots: this one is not removed on an interrupt.
-    }
-    ~PendingFile() {
-        if (slot_ >= 0)
-            pending_state[slot_].store(slot_free);
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-  private:
-    int slot_ = -1;
-};
+PendingFiles<char, 4096> pending_files;
 
 extern "C" void on_interrupt(int signal_number) {
-    for (int i = 0; i < pending_slots; ++i)
-        if (pending_state[i].load() == slot_named)
-            unlink(pending_names[i]);
+    pending_files.remove_all([](const char* name) { unlink(name); });
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
@@ -138,7 +82,7 @@ FileError make_folders(const char* path) {
     if (errno == EEXIST)
         return path_kind(path) == PathKind::folder ? FileError::none : FileError::is_folder;
     if (errno != ENOENT)
-        return file_error(errno);
+        return file_error_from_errno(errno);
     // A folder above is missing: make it first, then this one.
     std::string parent(path);
     while (!parent.empty() && parent.back() == '/')
@@ -153,7 +97,7 @@ FileError make_folders(const char* path) {
         return above;
     if (mkdir(path, 0777) == 0 || (errno == EEXIST && path_kind(path) == PathKind::folder))
         return FileError::none;
-    return file_error(errno);
+    return file_error_from_errno(errno);
 }
 
 FileError replace_file(const char* path, const std::function<bool(FILE*)>& write) {
@@ -162,14 +106,14 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
     std::string temporary;
     const int fd = create_temporary(path, temporary);
     if (fd < 0)
-        return file_error(errno);
-    PendingFile pending(temporary);
+        return file_error_from_errno(errno);
+    PendingFiles<char, 4096>::Entry pending(pending_files, temporary);
     FILE* stream = fdopen(fd, "wb");
     if (stream == nullptr) {
         const int error = errno;
         close(fd);
         unlink(temporary.c_str());
-        return file_error(error);
+        return file_error_from_errno(error);
     }
     errno = 0;
     const bool written = write(stream);
@@ -179,7 +123,7 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
         error = errno;
     if (error != 0) {
         unlink(temporary.c_str());
-        return file_error(error);
+        return file_error_from_errno(error);
     }
     return FileError::none;
 }
@@ -187,8 +131,8 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
 FileError write_standard_output(const std::function<bool(FILE*)>& write) {
     errno = 0;
     if (!write(stdout))
-        return file_error(errno != 0 ? errno : -1);
-    return std::fflush(stdout) == 0 ? FileError::none : file_error(errno);
+        return file_error_from_errno(errno != 0 ? errno : -1);
+    return std::fflush(stdout) == 0 ? FileError::none : file_error_from_errno(errno);
 }
 
 void use_binary_input() {}

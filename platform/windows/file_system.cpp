@@ -4,10 +4,11 @@
 #include <io.h>
 #include <windows.h>
 
-#include <atomic>
 #include <cerrno>
 #include <random>
 #include <string>
+
+#include "platform/pending_files.h"
 
 namespace {
 
@@ -49,62 +50,12 @@ FileError from_system(DWORD error) {
     }
 }
 
-// What the C runtime reports for a failed write.
-FileError from_errno(int error) {
-    switch (error) {
-        case ENOENT:
-            return FileError::no_folder;
-        case EACCES:
-            return FileError::denied;
-        case ENOSPC:
-            return FileError::full;
-        case EFBIG:
-            return FileError::too_large;
-        default:
-            return FileError::failed;
-    }
-}
-
-// The temporary files being written, for the console's interrupt handler
-// (which runs on a thread of its own while the others go on).
-constexpr int pending_slots = 64;
-enum SlotState { slot_free, slot_filling, slot_named };
-wchar_t pending_names[pending_slots][MAX_PATH * 2];
-std::atomic<int> pending_state[pending_slots];
-
-class PendingFile {
-  public:
-    explicit PendingFile(const std::wstring& name) {
-        if (name.size() >= sizeof pending_names[0] / sizeof(wchar_t))
-            return;
-        for (int i = 0; i < pending_slots; ++i) {
-            int expected = slot_free;
-            if (pending_state[i].compare_exchange_strong(expected, slot_filling)) {
-                name.copy(pending_names[i], name.size());
-                pending_names[i][name.size()] = L'\0';
-                pending_state[i].store(slot_named);
-                slot_ = i;
-                return;
-            }
-        }
-    }
-    ~PendingFile() {
-        if (slot_ >= 0)
-            pending_state[slot_].store(slot_free);
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-  private:
-    int slot_ = -1;
-};
+PendingFiles<wchar_t, MAX_PATH * 2> pending_files;
 
 BOOL WINAPI on_console_event(DWORD) {
     // The files were opened for deletion by others: each goes when its
     // handle closes, at the latest as the process ends.
-    for (int i = 0; i < pending_slots; ++i)
-        if (pending_state[i].load() == slot_named)
-            DeleteFileW(pending_names[i]);
+    pending_files.remove_all([](const wchar_t* name) { DeleteFileW(name); });
     return FALSE;  // the default handling ends the process
 }
 
@@ -222,7 +173,7 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
     HANDLE file = create_temporary(target, temporary);
     if (file == INVALID_HANDLE_VALUE)
         return from_system(GetLastError());
-    PendingFile pending(temporary);
+    PendingFiles<wchar_t, MAX_PATH * 2>::Entry pending(pending_files, temporary);
     FILE* stream = stream_on(file, _O_BINARY | _O_WRONLY, "wb");
     if (stream == nullptr) {
         DeleteFileW(temporary.c_str());
@@ -230,10 +181,10 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
     }
     errno = 0;
     bool written = write(stream);
-    FileError error = written ? FileError::none : from_errno(errno);
+    FileError error = written ? FileError::none : file_error_from_errno(errno);
     if (written && std::fflush(stream) != 0) {
         written = false;
-        error = from_errno(errno);
+        error = file_error_from_errno(errno);
     }
     if (written && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))))) {
         written = false;
@@ -241,7 +192,7 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
     }
     if (std::fclose(stream) != 0 && written) {
         written = false;
-        error = from_errno(errno);
+        error = file_error_from_errno(errno);
     }
     if (written && !MoveFileExW(temporary.c_str(), target.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -260,8 +211,8 @@ FileError write_standard_output(const std::function<bool(FILE*)>& write) {
     _setmode(_fileno(stdout), _O_BINARY);
     errno = 0;
     if (!write(stdout))
-        return from_errno(errno);
-    return std::fflush(stdout) == 0 ? FileError::none : from_errno(errno);
+        return file_error_from_errno(errno);
+    return std::fflush(stdout) == 0 ? FileError::none : file_error_from_errno(errno);
 }
 
 void use_binary_input() {
