@@ -1,7 +1,5 @@
 #include "app/load_input.h"
 
-#include <cstdio>
-
 #include "image/picture_file.h"
 
 bool load_input(dib24& image, const char* path, LoadError* why) {
@@ -14,4 +12,17 @@ bool load_input(dib24& image, const char* path, LoadError* why) {
     bool loaded = load_picture(image, stream, why);
     std::fclose(stream);
     return loaded;
+}
+
+bool load_or_say(dib24& image, const char* path, FILE* stream, FILE* say_to, LoadError* why) {
+    image.create(1, 1, 0);
+    const bool loaded =
+        stream != nullptr ? load_picture(image, stream, why) : load_input(image, path, why);
+    if (!loaded && say_to != nullptr)
+        say_cannot_load(say_to, path);
+    return loaded;
+}
+
+void say_cannot_load(FILE* to, const char* path) {
+    std::fprintf(to, "Cannot load input file : %s\n", path);
 }

@@ -1,72 +1,80 @@
-// quantreduce: reduces a true-colour picture to at most 255 colours and writes
-// the result without a window: as an 8-bit palette PNG when the output's name
-// ends in ".png" (in any case), as a 24-bit bitmap file otherwise.
-#include <cctype>
+// quantreduce: reduces true-colour pictures to at most 255 colours and writes
+// the results without a window, one picture or a batch of them.
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <string>
 
-#include "app/load_input.h"
-#include "image/dib24.h"
-#include "image/picture_file.h"
-#include "quantize/process.h"
+#include "app/batch_run.h"
+#include "app/command_line.h"
+#include "app/outcome_lines.h"
+#include "app/reduce_job.h"
+#include "platform/file_system.h"
+#include "quantize/thread_count.h"
 
 namespace {
 
-bool names_png(const char* path) {
-    const size_t n = std::strlen(path);
-    if (n < 4)
-        return false;
-    const char* ext = path + n - 4;
-    return ext[0] == '.' && std::tolower(static_cast<unsigned char>(ext[1])) == 'p' &&
-           std::tolower(static_cast<unsigned char>(ext[2])) == 'n' &&
-           std::tolower(static_cast<unsigned char>(ext[3])) == 'g';
+// A wrong command line: what is wrong, then the usage (the help's first
+// lines), on standard error; nothing is written.
+int usage_error(const std::string& error) {
+    std::fprintf(stderr, "quantreduce: %s\n", error.c_str());
+    const char* end = std::strstr(quantreduce_help, "\n\n");
+    std::fwrite(quantreduce_help, 1, end + 1 - quantreduce_help, stderr);
+    std::fputs("Try 'quantreduce --help' for more.\n", stderr);
+    return 2;
 }
-
-const char usage[] =
-    "Usage: quantreduce IN OUT\n"
-    "Reduces the picture in IN (a BMP, PNG or JPEG file) to at most 255 colours\n"
-    "with error-diffusion dithering and writes it to OUT: as an 8-bit palette PNG\n"
-    "when OUT ends in .png, as a 24-bit bitmap file otherwise. The colour count,\n"
-    "the palette and the remapping time are reported on standard output.\n"
-    "\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(usage, stdout);
+    ReduceCommand command;
+    std::string error;
+    if (!parse_command_line(argc, argv, command, error))
+        return usage_error(error);
+    if (command.help) {
+        std::fputs(quantreduce_help, stdout);
         return 0;
     }
-    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (command.version) {
         std::printf("quantreduce %s\n", QV_VERSION);
         return 0;
     }
-    if (argc < 3)
-        return 1;
-    dib24 image;
-    image.create(1, 1, 0);
-    if (!load_input(image, argv[1])) {
-        std::printf("Cannot load input file : %s\n", argv[1]);
-        return 1;
+    prepare_file_writing();
+    const std::vector<ReduceJob> jobs = plan_jobs(command);
+
+    JobSettings settings;
+    settings.quantize = command.quantize;
+    settings.force = command.force;
+    Printing printing;
+    printing.lines = command.quiet ? nullptr : stdout;
+
+    if (command.mode == OutputMode::single) {
+        // The report as it is made; with the picture on standard output it
+        // and every message go to standard error.
+        const bool to_stdout = jobs[0].output == "-";
+        FILE* messages = to_stdout || command.quiet ? stderr : stdout;
+        settings.report = command.quiet ? nullptr : messages;
+        printing.failures = messages;
+        const JobOutcome outcome = run_job(jobs[0], settings);
+        return print_outcome(jobs, 0, outcome, printing) ? 0 : 1;
     }
-    const bool png = names_png(argv[2]);
-    // The remapping hands back each pixel's palette entry as it writes it.
-    Palette palette;
-    std::vector<uint8_t> indices;
-    process(image, stdout, png ? &palette : nullptr, png ? &indices : nullptr);
-    FILE* out = std::fopen(argv[2], "wb");
-    bool saved = out != nullptr &&
-                 (png ? save_palette_png(out, image.width, image.height, palette.data(),
-                                         static_cast<int>(palette.size() / 3), indices.data())
-                      : image.save(out));
-    if (out != nullptr && std::fclose(out) != 0)
-        saved = false;
-    if (!saved) {
-        std::printf("Cannot write output file : %s\n", argv[2]);
-        return 1;
+
+    if (command.mode == OutputMode::out_dir) {
+        const FileError made = make_folders(command.out_dir.c_str());
+        if (made != FileError::none) {
+            std::fprintf(stderr, "quantreduce: cannot create the folder %s: %s\n",
+                         command.out_dir.c_str(), write_reason(made));
+            return 1;
+        }
     }
-    return 0;
+    settings.skip_existing = true;
+    settings.keep_report = command.report && !command.quiet;
+    BatchSettings batch;
+    batch.job = settings;
+    batch.threads = quantizer_threads();
+    batch.pictures = command.jobs > 0 ? command.jobs : batch.threads;
+    batch.progress = !command.quiet && is_terminal(stderr);
+    printing.batch = true;
+    printing.failures = command.quiet ? stderr : stdout;
+    batch.printing = printing;
+    return run_batch(jobs, batch) ? 0 : 1;
 }

@@ -34,10 +34,16 @@ bool decode_png(const uint8_t* file, size_t size, DecodedPicture& picture);
 // whose store would not fit.
 bool decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture);
 
-// An 8-bit palette PNG (colour type 3) of `width` x `height` pixels: `colors`
-// (1 to 256) palette entries of 3 bytes (red, green, blue), no transparency,
-// one index a pixel in `indices`, top row first, `width` bytes a row; zlib at
-// its default level. False for an index beyond the palette or an encoder
-// failure.
+// A palette PNG (colour type 3) of `width` x `height` pixels: `colors` (1 to
+// 256) palette entries of 3 bytes (red, green, blue), no transparency, one
+// index a pixel in `indices`, top row first, `width` bytes a row; the pixels
+// take palette_png_depth(colors) bits each; zlib at its default level. False
+// for an index beyond the palette or an encoder failure.
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
                         const uint8_t* indices, std::vector<uint8_t>& png);
+
+// The fewest bits a pixel (1, 2, 4 or 8) that hold an index of `colors`
+// palette entries.
+inline int palette_png_depth(int colors) {
+    return colors <= 2 ? 1 : colors <= 4 ? 2 : colors <= 16 ? 4 : 8;
+}

@@ -20,7 +20,7 @@ PictureKind picture_kind(const uint8_t* head, size_t size);
 // every file that fails to decode; then `why`, unless null, says why.
 bool load_picture(dib24& image, FILE* stream, LoadError* why = nullptr);
 
-// Writes an 8-bit palette PNG (see encode_palette_png) to `stream`. False when
+// Writes a palette PNG (see encode_palette_png) to `stream`. False when
 // it cannot be encoded or the stream refuses the bytes.
 bool save_palette_png(FILE* stream, int32_t width, int32_t height, const uint8_t* palette,
                       int colors, const uint8_t* indices);

@@ -196,14 +196,17 @@ void flush_output(png_structp) {}
 // As read_png: nothing here has a destructor.
 void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
                const uint8_t* palette, int colors, const uint8_t* indices) {
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+                 palette_png_depth(colors), PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_color entries[256];
     for (int i = 0; i < colors; ++i)
         entries[i] = {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
     png_set_PLTE(png, info, entries, colors);
     png_write_info(png, info);
+    // Rows are handed over one index a byte; libpng packs them to the depth
+    // (a transformation, so set after the header is written).
+    png_set_packing(png);
     for (int32_t y = 0; y < height; ++y)
         png_write_row(png, indices + size_t(y) * size_t(width));
     png_write_end(png, info);

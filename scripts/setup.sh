@@ -17,6 +17,8 @@ packages=(
   zlib1g-dev libjpeg-turbo-progs libimage-exiftool-perl
   # end-to-end tests in an X server of their own
   xvfb xauth openbox xdotool xclip imagemagick x11-utils
+  # quantreduce's batches spread by a job runner, as the README shows
+  parallel
   # the Windows build, and running it under Wine
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
   # the packages and their checks: dpkg-shlibdeps, lintian, the desktop

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 
@@ -9,15 +10,20 @@ namespace portable {
 
 namespace {
 
+// Every GDI object there is, by handle. As on Windows, objects may be made and
+// used on any thread (quantreduce loads several pictures at once); each object
+// belongs to one thread at a time, the table to all of them.
 std::unordered_map<const void*, std::unique_ptr<GdiObject>>& live_objects() {
     static std::unordered_map<const void*, std::unique_ptr<GdiObject>> objects;
     return objects;
 }
+std::mutex live_objects_lock;
 
 template <class T>
 T* find(const void* h) {
     if (h == nullptr)
         return nullptr;
+    std::lock_guard lock(live_objects_lock);
     auto& objects = live_objects();
     auto it = objects.find(h);
     if (it == objects.end())
@@ -28,8 +34,19 @@ T* find(const void* h) {
 template <class T>
 T* adopt(std::unique_ptr<T> object) {
     T* raw = object.get();
+    std::lock_guard lock(live_objects_lock);
     live_objects().emplace(raw, std::move(object));
     return raw;
+}
+
+void forget(const void* h) {
+    std::unique_ptr<GdiObject> gone;  // freed after the lock is let go
+    std::lock_guard lock(live_objects_lock);
+    auto it = live_objects().find(h);
+    if (it != live_objects().end()) {
+        gone = std::move(it->second);
+        live_objects().erase(it);
+    }
 }
 
 // The 1 x 1 monochrome bitmap that a new memory context starts with, as on Windows.
@@ -129,11 +146,12 @@ HDC create_surface_dc(Surface* surface, RECT clip, HWND window) {
 void release_surface_dc(HDC h) {
     DeviceContext* dc = dc_from_handle(h);
     if (dc != nullptr && dc->surface != nullptr)
-        live_objects().erase(dc);
+        forget(dc);
 }
 
 size_t live_gdi_objects() {
     size_t n = 0;
+    std::lock_guard lock(live_objects_lock);
     for (auto& [key, object] : live_objects()) {
         auto* dib = dynamic_cast<DibSection*>(object.get());
         if (dib == nullptr || !dib->stock)
@@ -212,7 +230,7 @@ BOOL WINAPI DeleteDC(HDC hdc) {
         return FALSE;
     if (dc->bitmap != nullptr && !dc->bitmap->stock)
         dc->bitmap->selected_into = nullptr;
-    portable::live_objects().erase(dc);
+    portable::forget(dc);
     return TRUE;
 }
 
@@ -225,7 +243,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     // As on Windows, a bitmap still selected into a context is not deleted.
     if (bm->selected_into != nullptr)
         return FALSE;
-    portable::live_objects().erase(bm);
+    portable::forget(bm);
     return TRUE;
 }
 

@@ -264,10 +264,27 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
         FAILED(frame->Initialize(options.p)) ||
         FAILED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))))
         return false;
-    WICPixelFormatGUID format = GUID_WICPixelFormat8bppIndexed;
-    if (FAILED(frame->SetPixelFormat(&format)) ||
-        !IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed))
+    // As few bits a pixel as the palette needs, packed from the high bit down.
+    const int depth = palette_png_depth(colors);
+    const WICPixelFormatGUID wanted = depth == 1   ? GUID_WICPixelFormat1bppIndexed
+                                      : depth == 2 ? GUID_WICPixelFormat2bppIndexed
+                                      : depth == 4 ? GUID_WICPixelFormat4bppIndexed
+                                                   : GUID_WICPixelFormat8bppIndexed;
+    WICPixelFormatGUID format = wanted;
+    if (FAILED(frame->SetPixelFormat(&format)) || !IsEqualGUID(format, wanted))
         return false;
+    const size_t stride = (size_t(width) * depth + 7) / 8;
+    std::vector<uint8_t> packed;
+    if (depth < 8) {
+        packed.assign(stride * size_t(height), 0);
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* from = indices + size_t(y) * size_t(width);
+            uint8_t* to = packed.data() + size_t(y) * stride;
+            for (size_t x = 0; x < size_t(width); ++x)
+                to[x * depth / 8] |= static_cast<uint8_t>(from[x] << (8 - depth - x * depth % 8));
+        }
+    }
+    const BYTE* rows = depth < 8 ? packed.data() : indices;
     // The palette goes in before the pixels; every entry opaque.
     WICColor entries[256];
     for (int i = 0; i < colors; ++i)
@@ -276,8 +293,9 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     if (FAILED(factory->CreatePalette(table.put())) ||
         FAILED(table->InitializeCustom(entries, static_cast<UINT>(colors))) ||
         FAILED(frame->SetPalette(table.p)) ||
-        FAILED(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(width),
-                                  static_cast<UINT>(pixels), const_cast<BYTE*>(indices))) ||
+        FAILED(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(stride),
+                                  static_cast<UINT>(stride * size_t(height)),
+                                  const_cast<BYTE*>(rows))) ||
         FAILED(frame->Commit()) || FAILED(encoder->Commit()))
         return false;
     HGLOBAL block = nullptr;

@@ -214,7 +214,12 @@ std::vector<std::pair<std::string, PngBytes>> chunks_of(const PngBytes& png) {
 }
 
 TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
-    for (int colors : {1, 2, 17, 255}) {
+    // Pixels as narrow as the palette allows; 7 pixels a row leave part of
+    // each row's last byte unused at every depth below 8.
+    const struct {
+        int colors, depth;
+    } cases[] = {{1, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 4}, {16, 4}, {17, 8}, {255, 8}};
+    for (const auto [colors, depth] : cases) {
         SCOPED_TRACE(colors);
         const int32_t width = 7, height = 5;
         std::vector<uint8_t> palette(3 * size_t(colors)), indices(width * height);
@@ -228,7 +233,7 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
         const auto chunks = chunks_of(png);
         ASSERT_GE(chunks.size(), 4u);
         EXPECT_EQ(chunks[0].first, "IHDR");
-        EXPECT_EQ(chunks[0].second[8], 8);  // bit depth
+        EXPECT_EQ(chunks[0].second[8], depth);
         EXPECT_EQ(chunks[0].second[9], 3);  // colour type: palette
         for (const auto& [type, data] : chunks) {
             EXPECT_NE(type, "tRNS");

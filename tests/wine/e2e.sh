@@ -15,6 +15,8 @@
 #     and quantreduce.exe writes a palette PNG of the same pixels;
 #   - quantreduce.exe on the sample as JPEG: said whether its pixels (Wine's
 #     decoder) equal the Linux build's, which a failure does not hang on;
+#   - quantreduce.exe from standard input to standard output, and a batch of
+#     two in 2-bit palette PNGs, with the Linux build's pixels;
 #   - at 144 DPI, on a picture whose path is not ASCII, the same report,
 #     client area, picture and clipboard.
 # Expects DISPLAY with a window manager, the Wine environment of run_suite.sh,
@@ -225,6 +227,29 @@ fi
     fail "quantreduce.exe's PNG is not an 8-bit palette PNG"
 diff=$(pixels_differing "$work/wine_out.png" "$work/reduced.bmp")
 [ "$diff" = 0 ] || fail "quantreduce.exe's PNG differs from the Linux build's reduced picture in $diff pixels"
+
+# Standard input to standard output: a PNG in through a pipe, a PNG out (into
+# a file: Wine's helper processes would hold an output pipe open), the report
+# on standard error.
+cat "$work/sample.png" | "$qv_wine" "$reducer" - - >"$work/stdio.png" 2>"$work/stdio.err" ||
+    fail "quantreduce.exe - - failed: $(cat "$work/stdio.err")"
+diff=$(pixels_differing "$work/stdio.png" "$work/reduced.bmp")
+[ "$diff" = 0 ] || fail "quantreduce.exe - - gave a picture that differs in $diff pixels"
+grep -q '^cache hit' "$work/stdio.err" || fail "quantreduce.exe - - gave no report on standard error"
+
+# A batch of two, 4 colours: 2-bit palette PNGs with the Linux build's pixels.
+"$linux_build/app/quantreduce" -q -n 4 --format bmp --out-dir "$work/linux_batch" "$picture" \
+    "$work/sample.png" || fail "the Linux batch failed"
+"$qv_wine" "$reducer" -n 4 --out-dir "$work/wine_batch" "$picture" "$work/sample.png" \
+    >"$work/batch.raw" 2>"$work/batch.err" || fail "quantreduce.exe's batch failed: $(cat "$work/batch.err")"
+[ "$(grep -c ' -> .*(512 x 512, 4 colours, ' "$work/batch.raw")" = 2 ] ||
+    fail "quantreduce.exe's batch printed: $(cat "$work/batch.raw")"
+for name in astronaut sample; do
+    [ "$(od -An -tx1 -j24 -N2 "$work/wine_batch/$name.png" | tr -d ' ')" = 0203 ] ||
+        fail "quantreduce.exe's batch wrote $name.png not as a 2-bit palette PNG"
+    diff=$(pixels_differing "$work/wine_batch/$name.png" "$work/linux_batch/$name.bmp")
+    [ "$diff" = 0 ] || fail "quantreduce.exe's batch: $name.png differs in $diff pixels"
+done
 
 "$qv_wine" "$exe" "$work/sample.png" >"$work/wine_view_png.raw" 2>/dev/null &
 wine_pid=$!
