@@ -62,7 +62,7 @@ bool load_picture(dib24& image, FILE* stream, LoadError* why) {
             error = LoadError::damaged;
             switch (picture_kind(file.data(), file.size())) {
                 case PictureKind::bitmap:
-                    if (load_bitmap_file(image, file))
+                    if (load_bitmap_file(image, file.data(), file.size()) == LoadError::none)
                         error = LoadError::none;
                     break;
                 case PictureKind::png:

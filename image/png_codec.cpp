@@ -6,7 +6,7 @@
 #include <new>
 
 #include "image/dib_layout.h"
-#include "image/over_white.h"
+#include "image/pixel_rows.h"
 #include "image/picture_codec.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include <new>
 
 #include "image/dib_layout.h"
-#include "image/over_white.h"
+#include "image/pixel_rows.h"
+#include "image/png_chunks.h"
 #include "image/picture_codec.h"
 
 namespace {
@@ -46,47 +47,6 @@ bool make_factory(Com<IWICImagingFactory>& factory) {
     return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IWICImagingFactory,
                                       reinterpret_cast<void**>(factory.put())));
-}
-
-// The decoder reads what it needs and may pass over damage that the other
-// platforms' decoder refuses: every chunk's CRC, IHDR first, IEND last.
-uint32_t crc32_of(const uint8_t* data, size_t n) {
-    static uint32_t table[256];
-    if (table[1] == 0)
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[i] = c;
-        }
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
-
-uint32_t be32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-bool png_chunks_sound(const uint8_t* file, size_t size) {
-    dib_layout::ByteReader r(file, size);
-    if (!r.skip(8))  // the signature, checked by the caller
-        return false;
-    for (bool first = true;; first = false) {
-        const uint8_t *head, *body, *crc;
-        if (!r.take(8, head))
-            return false;
-        const uint32_t length = be32(head);
-        if (!r.take(length, body) || !r.take(4, crc))
-            return false;
-        if (crc32_of(head + 4, size_t{4} + length) != be32(crc))
-            return false;
-        if (first != (std::memcmp(head + 4, "IHDR", 4) == 0))
-            return false;
-        if (std::memcmp(head + 4, "IEND", 4) == 0)
-            return true;
-    }
 }
 
 // The samples of formats with 16 bits a sample, which are read as they are
