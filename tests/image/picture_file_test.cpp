@@ -242,7 +242,7 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
             }
         }
         DecodedPicture back;
-        ASSERT_TRUE(decode_png(png.data(), png.size(), back));
+        ASSERT_EQ(decode_png(png.data(), png.size(), back), LoadError::none);
         ASSERT_EQ(back.width, width);
         ASSERT_EQ(back.height, height);
         for (size_t i = 0; i < indices.size(); ++i)
