@@ -56,41 +56,189 @@ bool full_box(ByteReader& body, uint8_t& version, uint32_t& flags) {
     return true;
 }
 
-// The indices (from 1) of the properties associated with `item`, in order.
-std::vector<uint32_t> properties_of(ByteReader ipma, uint32_t item) {
-    std::vector<uint32_t> found;
-    uint8_t version;
-    uint32_t flags, entries;
-    if (!full_box(ipma, version, flags) || !ipma.u32(entries))
-        return found;
-    for (uint32_t e = 0; e < entries; ++e) {
-        uint32_t id;
-        uint16_t id16;
-        uint8_t count;
-        if (version < 1 ? !ipma.u16(id16) : !ipma.u32(id))
-            return {};
-        if (version < 1)
-            id = id16;
-        if (!ipma.u8(count))
-            return {};
-        for (uint8_t a = 0; a < count; ++a) {
-            uint32_t index;
-            if (flags & 1) {
-                uint16_t v;
-                if (!ipma.u16(v))
-                    return {};
-                index = v & 0x7FFF;
-            } else {
-                uint8_t v;
-                if (!ipma.u8(v))
-                    return {};
-                index = v & 0x7F;
-            }
-            if (id == item)
-                found.push_back(index);
-        }
+// A number of 0, 1, 2, 4 or 8 bytes (as iloc's sizes say).
+bool sized(ByteReader& r, unsigned bytes, uint64_t& v) {
+    uint8_t v8;
+    uint16_t v16;
+    uint32_t v32;
+    switch (bytes) {
+        case 0:
+            v = 0;
+            return true;
+        case 1:
+            return r.u8(v8) ? (v = v8, true) : false;
+        case 2:
+            return r.u16(v16) ? (v = v16, true) : false;
+        case 4:
+            return r.u32(v32) ? (v = v32, true) : false;
+        case 8:
+            return r.u64(v);
+        default:
+            return false;
     }
-    return found;
+}
+
+// An item number: 16 bits in the boxes' first versions, 32 in later ones.
+bool item_id(ByteReader& r, bool wide, uint32_t& id) {
+    uint16_t id16;
+    if (wide)
+        return r.u32(id);
+    if (!r.u16(id16))
+        return false;
+    id = id16;
+    return true;
+}
+
+// The meta box of a HEIF file: its primary item, the items' types, places and
+// properties.
+class Meta {
+  public:
+    bool open(const uint8_t* file, size_t size) {
+        file_ = ByteReader(file, size, ByteOrder::big);
+        Box meta, pitm, iprp;
+        uint8_t version;
+        uint32_t flags;
+        if (!find_box(file_, fourcc("meta"), meta) || !full_box(meta.body, version, flags) ||
+            !find_box(meta.body, fourcc("pitm"), pitm) || !full_box(pitm.body, version, flags) ||
+            !item_id(pitm.body, version != 0, primary_) ||
+            !find_box(meta.body, fourcc("iprp"), iprp) ||
+            !find_box(iprp.body, fourcc("ipco"), ipco_) ||
+            !find_box(iprp.body, fourcc("ipma"), ipma_))
+            return false;
+        find_box(meta.body, fourcc("iinf"), iinf_);
+        find_box(meta.body, fourcc("iloc"), iloc_);
+        find_box(meta.body, fourcc("idat"), idat_);
+        return true;
+    }
+
+    uint32_t primary() const { return primary_; }
+
+    // The properties associated with `item`, in order.
+    std::vector<Box> properties(uint32_t item) const {
+        std::vector<Box> found;
+        ByteReader ipma = ipma_.body;
+        uint8_t version;
+        uint32_t flags, entries;
+        if (!full_box(ipma, version, flags) || !ipma.u32(entries))
+            return found;
+        for (uint32_t e = 0; e < entries; ++e) {
+            uint32_t id;
+            uint8_t count;
+            if (!item_id(ipma, version >= 1, id) || !ipma.u8(count))
+                return {};
+            for (uint8_t a = 0; a < count; ++a) {
+                uint64_t index;
+                if (!sized(ipma, (flags & 1) ? 2 : 1, index))
+                    return {};
+                // The high bit says "essential"; numbered from 1, 0 is none.
+                index &= (flags & 1) ? 0x7FFF : 0x7F;
+                Box property;
+                ByteReader ipco = ipco_.body;
+                for (uint64_t i = 0; i < index; ++i)
+                    if (!next_box(ipco, property))
+                        return {};
+                if (id == item && index != 0)
+                    found.push_back(property);
+            }
+        }
+        return found;
+    }
+
+    // The four-letter type of `item` (from its infe box), or 0.
+    uint32_t type_of(uint32_t item) const {
+        ByteReader iinf = iinf_.body;
+        uint8_t version;
+        uint32_t flags;
+        uint64_t entries;
+        Box infe;
+        if (!full_box(iinf, version, flags) || !sized(iinf, version == 0 ? 2 : 4, entries))
+            return 0;
+        while (next_box(iinf, infe)) {
+            uint32_t id, type;
+            uint16_t protection;
+            if (infe.type == fourcc("infe") && full_box(infe.body, version, flags) &&
+                version >= 2 && item_id(infe.body, version >= 3, id) && infe.body.u16(protection) &&
+                infe.body.u32(type) && id == item)
+                return type;
+        }
+        return 0;
+    }
+
+    // The first `n` bytes of `item`'s data, where its first extent holds them.
+    bool data_of(uint32_t item, size_t n, const uint8_t*& bytes) const {
+        ByteReader iloc = iloc_.body;
+        uint8_t version, sizes[2];
+        uint32_t flags;
+        uint64_t items;
+        if (!full_box(iloc, version, flags) || !iloc.u8(sizes[0]) || !iloc.u8(sizes[1]) ||
+            !sized(iloc, version < 2 ? 2 : 4, items))
+            return false;
+        const unsigned offset_size = sizes[0] >> 4, length_size = sizes[0] & 15,
+                       base_size = sizes[1] >> 4, index_size = version >= 1 ? sizes[1] & 15 : 0;
+        for (uint64_t i = 0; i < items; ++i) {
+            uint32_t id;
+            uint16_t method = 0, reference, extents;
+            uint64_t base, index, offset, length;
+            if (!item_id(iloc, version >= 2, id) || (version >= 1 && !iloc.u16(method)) ||
+                !iloc.u16(reference) || !sized(iloc, base_size, base) || !iloc.u16(extents))
+                return false;
+            for (uint16_t e = 0; e < extents; ++e) {
+                if (!sized(iloc, index_size, index) || !sized(iloc, offset_size, offset) ||
+                    !sized(iloc, length_size, length))
+                    return false;
+                if (id != item || e != 0)
+                    continue;
+                // In the file (0) or in the idat box (1).
+                ByteReader in = (method & 15) == 0   ? file_
+                                : (method & 15) == 1 ? idat_.body
+                                                     : ByteReader();
+                return (length == 0 || length >= n) && in.seek(base + offset) && in.peek(n, bytes);
+            }
+        }
+        return false;
+    }
+
+  private:
+    ByteReader file_;
+    uint32_t primary_ = 0;
+    Box ipco_, ipma_, iinf_, iloc_, idat_;
+};
+
+// The size that `item`'s ispe property gives.
+bool extents_of(const Meta& meta, uint32_t item, uint32_t& width, uint32_t& height) {
+    for (Box& property : meta.properties(item)) {
+        uint8_t version;
+        uint32_t flags;
+        if (property.type == fourcc("ispe") && full_box(property.body, version, flags))
+            return property.body.u32(width) && property.body.u32(height);
+    }
+    return false;
+}
+
+// True unless the primary item is a picture made of others (a grid of tiles,
+// an overlay) whose own description gives it another size than its ispe:
+// decoders allocate what the description says.
+bool derived_size_agrees(const Meta& meta) {
+    const uint32_t type = meta.type_of(meta.primary());
+    if (type != fourcc("grid") && type != fourcc("iovl"))
+        return true;
+    uint32_t width, height;
+    const uint8_t* head;
+    if (!extents_of(meta, meta.primary(), width, height) || !meta.data_of(meta.primary(), 2, head))
+        return false;
+    // grid: version, flags, rows - 1, columns - 1, then the size; iovl:
+    // version, flags, four 16-bit fill values, then the size. Flag 1: 32-bit
+    // fields, else 16-bit ones.
+    const bool wide = (head[1] & 1) != 0;
+    const size_t at = type == fourcc("grid") ? 4 : 10;
+    const uint8_t* all;
+    if (!meta.data_of(meta.primary(), at + (wide ? 8 : 4), all))
+        return false;
+    ByteReader size(all + at, wide ? 8 : 4, ByteOrder::big);
+    uint64_t w, h;
+    // Some writers give ispe the size after the rotation: either way round.
+    return sized(size, wide ? 4 : 2, w) && sized(size, wide ? 4 : 2, h) &&
+           ((w == width && h == height) || (w == height && h == width));
 }
 
 // The orientation tag that shows a stored picture as the rotations and
@@ -171,37 +319,18 @@ bool heif_boxes_sound(const uint8_t* file, size_t size) {
     while (r.left() > 0)
         if (!next_box(r, box))
             return false;
-    return true;
+    Meta meta;
+    return !meta.open(file, size) || derived_size_agrees(meta);
 }
 
 int heif_primary_orientation(const uint8_t* file, size_t size) {
-    Box meta, pitm, iprp, ipco, ipma;
-    uint8_t version;
-    uint32_t flags;
-    if (!find_box(ByteReader(file, size, ByteOrder::big), fourcc("meta"), meta) ||
-        !full_box(meta.body, version, flags) || !find_box(meta.body, fourcc("pitm"), pitm) ||
-        !find_box(meta.body, fourcc("iprp"), iprp) || !find_box(iprp.body, fourcc("ipco"), ipco) ||
-        !find_box(iprp.body, fourcc("ipma"), ipma))
+    Meta meta;
+    if (!meta.open(file, size))
         return 1;
-    uint32_t primary;
-    uint16_t primary16;
-    if (!full_box(pitm.body, version, flags) ||
-        (version == 0 ? !pitm.body.u16(primary16) : !pitm.body.u32(primary)))
-        return 1;
-    if (version == 0)
-        primary = primary16;
-
     std::vector<Step> steps;
-    for (uint32_t index : properties_of(ipma.body, primary)) {
-        // Properties are numbered from 1 in the order of ipco's boxes; 0 is
-        // none.
-        ByteReader properties = ipco.body;
-        Box property;
-        for (uint32_t i = 0; i < index; ++i)
-            if (!next_box(properties, property))
-                return 1;
+    for (Box& property : meta.properties(meta.primary())) {
         uint8_t value;
-        if (index == 0 || !property.body.u8(value))
+        if (!property.body.u8(value))
             continue;
         if (property.type == fourcc("irot"))
             steps.insert(steps.end(), value & 3, Step{true, false});

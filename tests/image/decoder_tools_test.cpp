@@ -144,6 +144,17 @@ Bytes with_extents(Bytes heif, uint32_t width, uint32_t height) {
     return heif;
 }
 
+// A HEIC file whose grid of tiles (16-bit fields in its idat box) says it
+// is `width` x `height`.
+Bytes with_grid_size(Bytes heif, uint16_t width, uint16_t height) {
+    const size_t at = std::string(heif.begin(), heif.end()).find("idat") + 8;
+    heif.at(at) = static_cast<uint8_t>(width >> 8);
+    heif.at(at + 1) = static_cast<uint8_t>(width);
+    heif.at(at + 2) = static_cast<uint8_t>(height >> 8);
+    heif.at(at + 3) = static_cast<uint8_t>(height);
+    return heif;
+}
+
 // A lossless WebP file whose header says `width` x `height`.
 Bytes with_webp_size(Bytes webp, uint32_t width, uint32_t height) {
     // After "VP8L", its length and the signature byte: 14 bits of width - 1,
@@ -175,11 +186,16 @@ TEST_F(DecoderTools, HostileFilesAreRefusedInBoundedTimeAndMemory) {
     run("cwebp -lossless source.png -o base.webp");
     run("convert source.png -compress LZW base.tif && convert source.png -colorspace CMYK "
         "cmyk.tif");
-    run("heif-enc -q 50 source.png -o base.heic && heif-enc -A -q 50 source.png -o base.avif");
+    // 64 x 64, which the HEVC encoder does not wrap in a grid to cut it.
+    run("convert source.png -resize '64x64!' square.png && heif-enc -q 50 square.png -o base.heic "
+        "&& heif-enc -A -q 50 square.png -o base.avif");
+    // 37 x 23: a grid of one 64 x 64 tile, cut to that size.
+    run("heif-enc -q 50 source.png -o grid.heic");
     const Bytes jpeg = read_bytes(path("base.jpg")),
                 progressive = read_bytes(path("progressive.jpg")),
                 webp = read_bytes(path("base.webp")), tiff = read_bytes(path("base.tif")),
-                heic = read_bytes(path("base.heic")), avif = read_bytes(path("base.avif"));
+                heic = read_bytes(path("base.heic")), avif = read_bytes(path("base.avif")),
+                grid = read_bytes(path("grid.heic"));
     ASSERT_NE(frame_size_at(jpeg), 0u);
     ASSERT_NE(frame_size_at(progressive), 0u);
     ASSERT_EQ(std::string(tiff.begin(), tiff.begin() + 2), "II");
@@ -226,6 +242,8 @@ TEST_F(DecoderTools, HostileFilesAreRefusedInBoundedTimeAndMemory) {
         {"HEIC of 30000 x 20000 with 37 x 23 of data", with_extents(heic, 30000, 20000), damaged},
         {"HEIC of width 0", with_extents(heic, 0, 23), damaged},
         {"HEIC with garbage after its file type", garbage_after(heic, 32), damaged},
+        {"HEIC grid of 30000 x 20000 declared 37 x 23", with_grid_size(grid, 30000, 20000),
+         damaged},
         {"AVIF cut short", cut(avif, avif.size() - 20), damaged},
         {"AVIF of 30000 x 20000 with 37 x 23 of data", with_extents(avif, 30000, 20000), damaged},
     };
