@@ -12,8 +12,14 @@
 
 namespace dib_layout {
 
-// The largest pixel store an image may have, in bytes.
-inline constexpr int64_t max_store_bytes = INT32_MAX;
+// The largest pixel store an image may have, in bytes. The fuzz build sets a
+// smaller one (QV_MAX_STORE_BYTES), so that a few kilobytes of input cannot
+// make it decode gigabytes: what is fuzzed is the reading of the bytes, not
+// the size of the picture.
+#ifndef QV_MAX_STORE_BYTES
+#define QV_MAX_STORE_BYTES INT32_MAX
+#endif
+inline constexpr int64_t max_store_bytes = QV_MAX_STORE_BYTES;
 
 inline constexpr size_t file_header_bytes = 14;  // BITMAPFILEHEADER
 inline constexpr size_t info_header_bytes = 40;  // BITMAPINFOHEADER
