@@ -2,7 +2,6 @@
 // through libaom.
 #include <libheif/heif.h>
 
-#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -117,18 +116,11 @@ LoadError read_heif(const uint8_t* file, size_t size, DecodedPicture& picture) {
     picture.width = width;
     picture.height = height;
     picture.rgb.resize(size_t{3} * width * height);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = rows + size_t(y) * stride;
-        uint8_t* out = picture.rgb.data() + size_t{3} * width * y;
-        if (!alpha)
-            std::copy(row, row + size_t{3} * width, out);
-        else if (!premultiplied)
-            rgba_over_white(row, width, out);
-        else
-            for (int x = 0; x < width; ++x, row += 4, out += 3)
-                for (int c = 0; c < 3; ++c)
-                    out[c] = premultiplied_over_white(row[c], row[3]);
-    }
+    rows_over_white(rows, stride, width, height,
+                    !alpha          ? Alpha::none
+                    : premultiplied ? Alpha::premultiplied
+                                    : Alpha::straight,
+                    picture.rgb.data());
     return LoadError::none;
 }
 

@@ -56,3 +56,11 @@ int lowest_set_bit(uint32_t mask);
 void swap_red_blue(const uint8_t* row, int64_t width, uint8_t* out);
 // Red, green, blue, alpha (unassociated) to red, green, blue over white.
 void rgba_over_white(const uint8_t* row, int64_t width, uint8_t* out);
+
+// How a decoder's pixels carry alpha: not at all (red, green, blue), or as a
+// fourth sample, the colour samples as they are or already multiplied by it.
+enum class Alpha { none, straight, premultiplied };
+// `height` rows of `width` pixels, `stride` bytes apart, to rows of red,
+// green, blue at `out` without padding, transparent pixels over white.
+void rows_over_white(const uint8_t* rows, int64_t stride, int64_t width, int64_t height,
+                     Alpha alpha, uint8_t* out);

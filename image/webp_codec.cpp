@@ -4,7 +4,6 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
-#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -34,14 +33,8 @@ void take_rows(const uint8_t* rows, int width, int height, int stride, bool alph
     picture.width = width;
     picture.height = height;
     picture.rgb.resize(size_t{3} * width * height);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = rows + size_t(y) * stride;
-        uint8_t* out = picture.rgb.data() + size_t{3} * width * y;
-        if (alpha)
-            rgba_over_white(row, width, out);
-        else
-            std::copy(row, row + size_t{3} * width, out);
-    }
+    rows_over_white(rows, stride, width, height, alpha ? Alpha::straight : Alpha::none,
+                    picture.rgb.data());
 }
 
 // The profile of the ICCP chunk, when the file has one.
