@@ -4,6 +4,6 @@
 #include "image/load_error.h"
 
 // Opens `path` for binary reading, loads it into `image` and closes it again.
-// False when the file cannot be opened or is not a bitmap, PNG or JPEG file
-// this program reads; then `why`, unless null, says why.
+// False when the file cannot be opened or is not a picture this program reads
+// (image/picture_file.h); then `why`, unless null, says why.
 bool load_input(dib24& image, const char* path, LoadError* why = nullptr);
