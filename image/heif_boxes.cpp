@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "image/byte_reader.h"
+#include "image/dib_layout.h"
 #include "image/orientation.h"
 
 namespace {
@@ -144,24 +145,25 @@ class Meta {
         return found;
     }
 
-    // The four-letter type of `item` (from its infe box), or 0.
-    uint32_t type_of(uint32_t item) const {
+    // The items (from the infe boxes): their numbers and four-letter types.
+    std::vector<std::pair<uint32_t, uint32_t>> items() const {
+        std::vector<std::pair<uint32_t, uint32_t>> found;
         ByteReader iinf = iinf_.body;
         uint8_t version;
         uint32_t flags;
         uint64_t entries;
         Box infe;
         if (!full_box(iinf, version, flags) || !sized(iinf, version == 0 ? 2 : 4, entries))
-            return 0;
+            return found;
         while (next_box(iinf, infe)) {
             uint32_t id, type;
             uint16_t protection;
             if (infe.type == fourcc("infe") && full_box(infe.body, version, flags) &&
                 version >= 2 && item_id(infe.body, version >= 3, id) && infe.body.u16(protection) &&
-                infe.body.u32(type) && id == item)
-                return type;
+                infe.body.u32(type))
+                found.emplace_back(id, type);
         }
-        return 0;
+        return found;
     }
 
     // The first `n` bytes of `item`'s data, where its first extent holds them.
@@ -215,16 +217,12 @@ bool extents_of(const Meta& meta, uint32_t item, uint32_t& width, uint32_t& heig
     return false;
 }
 
-// True unless the primary item is a picture made of others (a grid of tiles,
-// an overlay) whose own description gives it another size than its ispe:
-// decoders allocate what the description says.
-bool derived_size_agrees(const Meta& meta) {
-    const uint32_t type = meta.type_of(meta.primary());
-    if (type != fourcc("grid") && type != fourcc("iovl"))
-        return true;
-    uint32_t width, height;
+// The size that the description of `item`, a picture made of others (a grid
+// of tiles, an overlay), gives it.
+bool described_size(const Meta& meta, uint32_t item, uint32_t type, uint64_t& width,
+                    uint64_t& height) {
     const uint8_t* head;
-    if (!extents_of(meta, meta.primary(), width, height) || !meta.data_of(meta.primary(), 2, head))
+    if (!meta.data_of(item, 2, head))
         return false;
     // grid: version, flags, rows - 1, columns - 1, then the size; iovl:
     // version, flags, four 16-bit fill values, then the size. Flag 1: 32-bit
@@ -232,13 +230,35 @@ bool derived_size_agrees(const Meta& meta) {
     const bool wide = (head[1] & 1) != 0;
     const size_t at = type == fourcc("grid") ? 4 : 10;
     const uint8_t* all;
-    if (!meta.data_of(meta.primary(), at + (wide ? 8 : 4), all))
+    if (!meta.data_of(item, at + (wide ? 8 : 4), all))
         return false;
     ByteReader size(all + at, wide ? 8 : 4, ByteOrder::big);
-    uint64_t w, h;
-    // Some writers give ispe the size after the rotation: either way round.
-    return sized(size, wide ? 4 : 2, w) && sized(size, wide ? 4 : 2, h) &&
-           ((w == width && h == height) || (w == height && h == width));
+    return sized(size, wide ? 4 : 2, width) && sized(size, wide ? 4 : 2, height);
+}
+
+// True when every picture in the file but the primary one (tiles,
+// thumbnails, alpha and depth pictures) is one that the store could hold, and
+// each made of others is described with the size its ispe gives (either way
+// round: some writers give ispe the size after the rotation). Decoders take
+// memory for what these say before they know whether the file holds as much;
+// the primary picture's own size is checked against the store before it is
+// decoded.
+bool sizes_agree(const Meta& meta) {
+    for (const auto& [item, type] : meta.items()) {
+        uint32_t w = 0, h = 0;
+        const bool has_extents = extents_of(meta, item, w, h);
+        uint64_t width = w, height = h;
+        if (type == fourcc("grid") || type == fourcc("iovl")) {
+            if (!described_size(meta, item, type, width, height) ||
+                (has_extents && !((width == w && height == h) || (width == h && height == w))))
+                return false;
+        } else if (!has_extents) {
+            continue;
+        }
+        if (item != meta.primary() && !dib_layout::store_fits(width, height))
+            return false;
+    }
+    return true;
 }
 
 // The orientation tag that shows a stored picture as the rotations and
@@ -320,7 +340,7 @@ bool heif_boxes_sound(const uint8_t* file, size_t size) {
         if (!next_box(r, box))
             return false;
     Meta meta;
-    return !meta.open(file, size) || derived_size_agrees(meta);
+    return !meta.open(file, size) || sizes_agree(meta);
 }
 
 int heif_primary_orientation(const uint8_t* file, size_t size) {

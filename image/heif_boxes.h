@@ -11,10 +11,10 @@
 bool heif_brand(const uint8_t* file, size_t size);
 
 // True when the HEIF file of `size` bytes is whole boxes, each within the
-// file (false for a file cut short), and a primary picture made of others (a
-// grid of tiles, an overlay) is described with the size its ispe gives:
-// decoders make the picture as large as the description says before they
-// know whether its tiles fill it.
+// file (false for a file cut short), every picture in it but the primary one
+// is one the store could hold, and each made of others (a grid of tiles, an
+// overlay) is described with the size its ispe gives: decoders make a picture
+// as large as these say before they know whether the file holds as much.
 bool heif_boxes_sound(const uint8_t* file, size_t size);
 
 // The orientation of the primary image (1-8, numbered as Exif's) that its
