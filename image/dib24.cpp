@@ -1,8 +1,17 @@
 #include "image/dib24.h"
 
 #include <cstring>
+#include <new>
+#include <vector>
 
+#include "image/bitmap_file.h"
 #include "image/dib_layout.h"
+#include "image/packed_dib.h"
+#include "image/pixel_rows.h"
+#include "image/stream_bytes.h"
+
+using dib_layout::file_header_bytes;
+using dib_layout::info_header_bytes;
 
 dib24::dib24()
     : old_object(nullptr),
@@ -51,9 +60,7 @@ void dib24::update_geometry() {
     if (bitmap != nullptr) {
         width = info.bmiHeader.biWidth;
         height = info.bmiHeader.biHeight;
-        // 3 x width rounded up to whole 4-byte words.
-        int64_t row = 3 * int64_t{width};
-        stride = static_cast<int32_t>((row / 4 + (row % 4 != 0 ? 1 : 0)) * 4);
+        stride = static_cast<int32_t>(dib_row_bytes(width, 24));
     } else {
         bits = nullptr;
         width = height = stride = 0;
@@ -81,4 +88,103 @@ void dib24::draw(HDC target, int32_t x_dest, int32_t y_dest, int32_t dest_width,
     StretchDIBits(target, x_dest, y_dest, dest_width, dest_height, x_src, y_src,
                   info.bmiHeader.biWidth, info.bmiHeader.biHeight, bits, &info, DIB_RGB_COLORS,
                   SRCCOPY);
+}
+
+// Bitmap files.
+
+bool dib24::load(FILE* stream) {
+    try {
+        std::vector<uint8_t> file;
+        return read_stream(stream, file) &&
+               load_bitmap_file(*this, file.data(), file.size()) == LoadError::none;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool dib24::save(FILE* stream) const {
+    if (bitmap == nullptr || stream == nullptr)
+        return false;
+    uint8_t headers[file_header_bytes + info_header_bytes];
+    const size_t store = static_cast<size_t>(stride) * static_cast<size_t>(height);
+    // The store is at most 2^31 - 1 bytes, so the file length fits bfSize.
+    dib_layout::write_file_header(static_cast<uint32_t>(sizeof headers + store), sizeof headers,
+                                  headers);
+    dib_layout::write_info_header(info.bmiHeader, headers + file_header_bytes);
+    if (std::fwrite(headers, 1, sizeof headers, stream) != sizeof headers)
+        return false;
+    return std::fwrite(bits, 1, store, stream) == store;
+}
+
+// Packed bitmaps in global blocks and on the clipboard.
+
+HGLOBAL dib24::make_global_dib() const {
+    if (bitmap == nullptr)
+        return nullptr;
+    const size_t store = static_cast<size_t>(stride) * static_cast<size_t>(height);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, info_header_bytes + store);
+    if (block == nullptr)
+        return nullptr;
+    auto* p = static_cast<uint8_t*>(GlobalLock(block));
+    if (p == nullptr) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    dib_layout::write_info_header(info.bmiHeader, p);
+    std::memcpy(p + info_header_bytes, bits, store);
+    GlobalUnlock(block);
+    return block;
+}
+
+bool dib24::load_global(HGLOBAL block) {
+    const size_t size = GlobalSize(block);
+    auto* p = static_cast<const uint8_t*>(GlobalLock(block));
+    if (p == nullptr)
+        return false;
+    bool loaded = false;
+    try {
+        loaded = load_packed_dib(*this, p, size);
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+    }
+    GlobalUnlock(block);
+    return loaded;
+}
+
+bool dib24::load_dib(const BITMAPINFO* info_block, const void* pixels) {
+    if (info_block == nullptr || pixels == nullptr)
+        return false;
+    try {
+        return load_dib_parts(*this, reinterpret_cast<const uint8_t*>(info_block),
+                              static_cast<const uint8_t*>(pixels));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool dib24::copy_to_clipboard(HWND owner) const {
+    HGLOBAL block = make_global_dib();
+    if (block == nullptr)
+        return false;
+    if (!OpenClipboard(owner)) {
+        GlobalFree(block);
+        return false;
+    }
+    EmptyClipboard();
+    // A refused block is still ours to free.
+    const bool handed_over = SetClipboardData(CF_DIB, block) != nullptr;
+    if (!handed_over)
+        GlobalFree(block);
+    CloseClipboard();
+    return handed_over;
+}
+
+bool dib24::paste_clipboard(HWND owner) {
+    if (!OpenClipboard(owner))
+        return false;
+    // The block stays the clipboard's; load_global locks and unlocks it.
+    HANDLE block = GetClipboardData(CF_DIB);
+    const bool loaded = block != nullptr && load_global(block);
+    CloseClipboard();
+    return loaded;
 }

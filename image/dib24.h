@@ -1,7 +1,10 @@
 // dib24: the one image type of quantview. A 24-bit device-independent pixel
 // store with its BITMAPINFO description: rows are stored bottom-up (row 0 is
 // the bottom row of the picture), each pixel is blue, green, red, and each row
-// is padded to a multiple of 4 bytes.
+// is padded to a multiple of 4 bytes. The class holds the store, its drawing,
+// and its exchange with bitmap files and the clipboard (image/dib24.cpp); how
+// those files and blocks are laid out is read in image/bitmap_file.h and
+// image/packed_dib.h.
 #pragma once
 
 #include <cstdint>
@@ -37,13 +40,6 @@ class dib24 {
     // the stream refuses the bytes.
     bool save(FILE* stream) const;
 
-    // Palettised rows to the store: `table` holds 4-byte entries (blue, green,
-    // red, reserved), `data` the source rows, bottom row first, each padded to
-    // 4 bytes. Every index must be within the table; callers check that first.
-    void expand_1bit(const uint8_t* table, const uint8_t* data);
-    void expand_4bit(const uint8_t* table, const uint8_t* data);
-    void expand_8bit(const uint8_t* table, const uint8_t* data);
-
     // Packed device-independent bitmaps: a BITMAPINFOHEADER, its colour table
     // or colour masks, then the pixel rows, all in one block of memory.
 
@@ -78,16 +74,6 @@ class dib24 {
     // the table's biClrUsed entries. Only the table entries an index can
     // reach are read.
     bool load_dib(const BITMAPINFO* info, const void* pixels);
-
-    // 32-bit rows (4 bytes a pixel: blue, green, red, unused; no padding) to
-    // the store, row y to row y.
-    void expand_32bit(const uint8_t* data);
-    // 32-bit little-endian pixels with red, green and blue masks (in that
-    // order) to the store: each channel is its masked bits shifted down to
-    // bit 0, not rescaled, its low 8 bits kept.
-    void expand_bitfields(const uint32_t masks[3], const uint8_t* data);
-    // The index 0-31 of the lowest set bit of `mask`; 0 for a mask of 0.
-    static int lowest_set_bit(uint32_t mask);
 
     HGDIOBJ old_object;
     BITMAPINFO info;

@@ -1,47 +1,9 @@
 #include "image/dib_layout.h"
 
-#include <algorithm>
-#include <cstring>
-#include <vector>
+#include "image/byte_reader.h"
+#include "image/pixel_rows.h"
 
 namespace dib_layout {
-
-bool ByteReader::take(size_t n, const uint8_t*& bytes) {
-    if (n > left_)
-        return false;
-    bytes = at_;
-    at_ += n;
-    left_ -= n;
-    return true;
-}
-
-bool ByteReader::peek(size_t n, const uint8_t*& bytes) const {
-    if (n > left_)
-        return false;
-    bytes = at_;
-    return true;
-}
-
-bool ByteReader::skip(size_t n) {
-    const uint8_t* ignored;
-    return take(n, ignored);
-}
-
-bool ByteReader::u16(uint16_t& v) {
-    const uint8_t* p;
-    if (!take(2, p))
-        return false;
-    v = read_u16(p);
-    return true;
-}
-
-bool ByteReader::u32(uint32_t& v) {
-    const uint8_t* p;
-    if (!take(4, p))
-        return false;
-    v = read_u32(p);
-    return true;
-}
 
 namespace {
 
@@ -67,14 +29,6 @@ bool accepted(const BITMAPINFOHEADER& h, Reader reader) {
     return false;
 }
 
-uint16_t read_u16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t read_u32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 void write_u16(uint16_t v, uint8_t* p) {
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
@@ -87,17 +41,17 @@ void write_u32(uint32_t v, uint8_t* p) {
 
 BITMAPINFOHEADER read_info_header(const uint8_t* p) {
     BITMAPINFOHEADER h{};
-    h.biSize = read_u32(p);
-    h.biWidth = static_cast<LONG>(read_u32(p + 4));
-    h.biHeight = static_cast<LONG>(read_u32(p + 8));
-    h.biPlanes = read_u16(p + 12);
-    h.biBitCount = read_u16(p + 14);
-    h.biCompression = read_u32(p + 16);
-    h.biSizeImage = read_u32(p + 20);
-    h.biXPelsPerMeter = static_cast<LONG>(read_u32(p + 24));
-    h.biYPelsPerMeter = static_cast<LONG>(read_u32(p + 28));
-    h.biClrUsed = read_u32(p + 32);
-    h.biClrImportant = read_u32(p + 36);
+    h.biSize = le32(p);
+    h.biWidth = static_cast<LONG>(le32(p + 4));
+    h.biHeight = static_cast<LONG>(le32(p + 8));
+    h.biPlanes = le16(p + 12);
+    h.biBitCount = le16(p + 14);
+    h.biCompression = le32(p + 16);
+    h.biSizeImage = le32(p + 20);
+    h.biXPelsPerMeter = static_cast<LONG>(le32(p + 24));
+    h.biYPelsPerMeter = static_cast<LONG>(le32(p + 28));
+    h.biClrUsed = le32(p + 32);
+    h.biClrImportant = le32(p + 36);
     return h;
 }
 
@@ -130,16 +84,12 @@ uint32_t color_count(const BITMAPINFOHEADER& h) {
     }
 }
 
-static int64_t padded(int64_t bytes) {
-    return (bytes + 3) / 4 * 4;
-}
-
 bool store_fits(int64_t width, int64_t height) {
     if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX)
         return false;
     // Divided rather than multiplied, as the product of two 31-bit values
     // does not fit 63 bits.
-    return padded(3 * width) <= max_store_bytes / height;
+    return dib_row_bytes(width, 24) <= max_store_bytes / height;
 }
 
 // A positive width, a height other than 0 (negative for top-down rows), and a
@@ -154,31 +104,14 @@ bool rows_of(const BITMAPINFOHEADER& h, Rows& rows) {
         return false;
     const int64_t w = h.biWidth;
     const int64_t count = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
-    int64_t unpadded = 0;
-    switch (h.biBitCount) {
-        case 1:
-            unpadded = (w + 7) / 8;
-            break;
-        case 4:
-            unpadded = (w + 1) / 2;
-            break;
-        case 8:
-            unpadded = w;
-            break;
-        case 24:
-            unpadded = 3 * w;
-            break;
-        case 32:
-            unpadded = 4 * w;
-            break;
-        default:
-            return false;
-    }
+    if (h.biBitCount != 1 && h.biBitCount != 4 && h.biBitCount != 8 && h.biBitCount != 24 &&
+        h.biBitCount != 32)
+        return false;
     rows.width = static_cast<int32_t>(w);
     rows.count = static_cast<int32_t>(count);
     rows.top_down = h.biHeight < 0;
     rows.bit_count = h.biBitCount;
-    rows.row_bytes = padded(unpadded);
+    rows.row_bytes = dib_row_bytes(w, h.biBitCount);
     rows.data_bytes = rows.row_bytes * count;
     rows.colors = h.biBitCount <= 8 ? color_count(h) : 0;
     return true;
@@ -241,7 +174,7 @@ BITMAPINFOHEADER info_header_24(int32_t width, int32_t height, int32_t pixels_pe
     h.biPlanes = 1;
     h.biBitCount = 24;
     h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(padded(3 * int64_t{width}) * height);
+    h.biSizeImage = static_cast<DWORD>(dib_row_bytes(width, 24) * height);
     h.biXPelsPerMeter = pixels_per_metre;
     h.biYPelsPerMeter = pixels_per_metre;
     return h;
@@ -250,36 +183,10 @@ BITMAPINFOHEADER info_header_24(int32_t width, int32_t height, int32_t pixels_pe
 bool indices_below(const Rows& rows, const uint8_t* data, uint32_t colors) {
     if (rows.bit_count > 8)
         return true;
-    const uint32_t full = 1u << rows.bit_count;
-    if (colors >= full)
-        return true;  // every index the bits can hold is in the table
-    for (int32_t y = 0; y < rows.count; ++y) {
-        const uint8_t* row = data + y * rows.row_bytes;
-        for (int32_t x = 0; x < rows.width; ++x) {
-            uint32_t index;
-            if (rows.bit_count == 8) {
-                index = row[x];
-            } else if (rows.bit_count == 4) {
-                index = (x % 2 == 0) ? (row[x / 2] >> 4) : (row[x / 2] & 0x0F);
-            } else {
-                index = (row[x / 8] >> (7 - x % 8)) & 1;
-            }
-            if (index >= colors)
-                return false;
-        }
-    }
+    for (int32_t y = 0; y < rows.count; ++y)
+        if (!row_indices_below(data + y * rows.row_bytes, rows.width, rows.bit_count, colors))
+            return false;
     return true;
-}
-
-void flip_rows(uint8_t* data, const Rows& rows) {
-    std::vector<uint8_t> scratch(static_cast<size_t>(rows.row_bytes));
-    for (int32_t top = 0, bottom = rows.count - 1; top < bottom; ++top, --bottom) {
-        uint8_t* a = data + top * rows.row_bytes;
-        uint8_t* b = data + bottom * rows.row_bytes;
-        std::memcpy(scratch.data(), a, scratch.size());
-        std::memcpy(a, b, scratch.size());
-        std::memcpy(b, scratch.data(), scratch.size());
-    }
 }
 
 // 1 / 0.0254 and 0.0254: inches per metre and metres per inch.

@@ -1,7 +1,7 @@
 // The one reader of device-independent bitmap headers, shared by the bitmap
 // files, the packed bitmaps of memory blocks and the clipboard, and the
-// desktop clipboard's conversions. Every byte is read through a reader that
-// knows how many are left; all sizes are computed in 64 bits and checked
+// desktop clipboard's conversions. Every byte is read through a ByteReader;
+// all sizes are computed in 64 bits and checked
 // before any memory is asked for.
 #pragma once
 
@@ -12,30 +12,17 @@
 
 namespace dib_layout {
 
-// The largest pixel store an image may have, in bytes.
-inline constexpr int64_t max_store_bytes = INT32_MAX;
+// The largest pixel store an image may have, in bytes. The fuzz build sets a
+// smaller one (QV_MAX_STORE_BYTES), so that a few kilobytes of input cannot
+// make it decode gigabytes: what is fuzzed is the reading of the bytes, not
+// the size of the picture.
+#ifndef QV_MAX_STORE_BYTES
+#define QV_MAX_STORE_BYTES INT32_MAX
+#endif
+inline constexpr int64_t max_store_bytes = QV_MAX_STORE_BYTES;
 
 inline constexpr size_t file_header_bytes = 14;  // BITMAPFILEHEADER
 inline constexpr size_t info_header_bytes = 40;  // BITMAPINFOHEADER
-
-// Reads a block of known length from the front; a read that would pass its
-// end fails and leaves the reader where it was.
-class ByteReader {
-  public:
-    ByteReader(const uint8_t* data, size_t size) : at_(data), left_(data == nullptr ? 0 : size) {}
-    size_t left() const { return left_; }
-    // `bytes` points at the next `n` bytes, which are then passed.
-    bool take(size_t n, const uint8_t*& bytes);
-    // The same without passing them.
-    bool peek(size_t n, const uint8_t*& bytes) const;
-    bool skip(size_t n);
-    bool u16(uint16_t& v);
-    bool u32(uint32_t& v);
-
-  private:
-    const uint8_t* at_;
-    size_t left_;
-};
 
 // The readers of bitmaps, for the one list of what each accepts.
 enum Reader : unsigned {
@@ -92,8 +79,6 @@ bool store_fits(int64_t width, int64_t height);
 // Little-endian fields of a 40-byte BITMAPINFOHEADER at `p`.
 BITMAPINFOHEADER read_info_header(const uint8_t* p);
 void write_info_header(const BITMAPINFOHEADER& h, uint8_t* p);
-uint16_t read_u16(const uint8_t* p);
-uint32_t read_u32(const uint8_t* p);
 void write_u16(uint16_t v, uint8_t* p);
 void write_u32(uint32_t v, uint8_t* p);
 
@@ -108,9 +93,6 @@ uint32_t color_count(const BITMAPINFOHEADER& h);
 
 // True when every palette index of the rows is below `colors`.
 bool indices_below(const Rows& rows, const uint8_t* data, uint32_t colors);
-
-// Reverses the order of the rows in place (top-down to bottom-up).
-void flip_rows(uint8_t* data, const Rows& rows);
 
 // Resolution: dots per inch from pixels per metre and back, rounded.
 int32_t dpi_from_pixels_per_metre(int32_t ppm);

@@ -2,6 +2,8 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>  // before jpeglib.h, which uses FILE and size_t
+#include <cstdlib>
+#include <memory>
 #include <new>
 
 #include <jerror.h>
@@ -24,12 +26,13 @@ struct ErrorManager {
 // Level -1 is a warning. Most say that the data is damaged and the decoder
 // made something up (premature end of data, extraneous bytes before a marker,
 // a corrupt Huffman code): those fail. Two only say that a header field is
-// unusual, and the pixels are sound.
+// unusual, and the pixels are sound; one that the profile's pieces do not fit
+// together, and the picture is read as if it had none.
 void on_message(j_common_ptr codec, int level) {
     if (level >= 0)
         return;  // trace messages
     const int code = codec->err->msg_code;
-    if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM)
+    if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC)
         return;
     on_error(codec);
 }
@@ -38,13 +41,24 @@ void no_output(j_common_ptr) {}
 
 // The steps between setjmp and the end of decoding; nothing here has a
 // destructor, since libjpeg's errors jump over it.
-bool read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row, DecodedPicture& picture) {
+LoadError read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row,
+                    DecodedPicture& picture) {
+    // The profile is kept in APP2 segments, in pieces.
+    jpeg_save_markers(&codec, JPEG_APP0 + 2, 0xFFFF);
     if (jpeg_read_header(&codec, TRUE) != JPEG_HEADER_OK)
-        return false;
+        return LoadError::damaged;
     if (codec.jpeg_color_space == JCS_CMYK || codec.jpeg_color_space == JCS_YCCK)
-        return false;
-    if (!dib_layout::store_fits(codec.image_width, codec.image_height))
-        return false;
+        return LoadError::not_a_picture;
+    if (const LoadError refused = size_refusal(codec.image_width, codec.image_height);
+        refused != LoadError::none)
+        return refused;
+    JOCTET* profile = nullptr;
+    unsigned int profile_size = 0;
+    if (jpeg_read_icc_profile(&codec, &profile, &profile_size)) {
+        // No libjpeg call in this scope: nothing can jump over its end.
+        const std::unique_ptr<JOCTET, void (*)(void*)> owned(profile, std::free);
+        picture.colour.icc.assign(profile, profile + profile_size);
+    }
     const bool grey = codec.jpeg_color_space == JCS_GRAYSCALE;
     codec.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     // Progressive and multi-scan files keep the whole picture's coefficients
@@ -54,7 +68,7 @@ bool read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row, Decoded
     codec.mem->max_memory_to_use = long{1} << 30;
     jpeg_start_decompress(&codec);
     if (codec.output_components != (grey ? 1 : 3))
-        return false;
+        return LoadError::damaged;
     const size_t width = codec.output_width;
     row.resize(width * codec.output_components);
     picture.width = static_cast<int32_t>(codec.output_width);
@@ -63,7 +77,7 @@ bool read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row, Decoded
     while (codec.output_scanline < codec.output_height) {
         JSAMPROW rows[1] = {row.data()};
         if (jpeg_read_scanlines(&codec, rows, 1) != 1)
-            return false;
+            return LoadError::damaged;
         const size_t at = picture.rgb.size();
         picture.rgb.resize(at + 3 * width);
         uint8_t* out = picture.rgb.data() + at;
@@ -72,12 +86,12 @@ bool read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row, Decoded
                 out[3 * x + c] = grey ? row[x] : row[3 * x + c];
     }
     jpeg_finish_decompress(&codec);
-    return true;
+    return LoadError::none;
 }
 
 }  // namespace
 
-bool decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture) {
+LoadError decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture) {
     jpeg_decompress_struct codec;
     ErrorManager errors;
     codec.err = jpeg_std_error(&errors.manager);
@@ -86,16 +100,19 @@ bool decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture) {
     errors.manager.output_message = no_output;
     std::vector<uint8_t> row;
     volatile bool created = false;
-    volatile bool decoded = false;
+    volatile LoadError decoded = LoadError::damaged;
     try {
         if (setjmp(errors.jump) == 0) {
             jpeg_create_decompress(&codec);
             created = true;
             jpeg_mem_src(&codec, file, static_cast<unsigned long>(size));
             decoded = read_jpeg(codec, row, picture);
+        } else if (errors.manager.msg_code == JERR_OUT_OF_MEMORY) {
+            // Beyond max_memory_to_use, or none to be had.
+            decoded = LoadError::too_large;
         }
     } catch (const std::bad_alloc&) {
-        decoded = false;
+        decoded = LoadError::too_large;
     }
     if (created)
         jpeg_destroy_decompress(&codec);

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "image/dib_layout.h"
+#include "image/byte_reader.h"
+#include "image/tiff_directory.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ struct Segment {
 // The marker at the reader's place (fill bytes before its code passed) and,
 // for the codes that have one, its body. False when there is no marker there
 // or its segment is cut short.
-bool next_segment(dib_layout::ByteReader& r, Segment& s) {
+bool next_segment(ByteReader& r, Segment& s) {
     const uint8_t* b;
     if (!r.take(1, b) || b[0] != 0xFF)
         return false;
@@ -40,7 +41,7 @@ bool next_segment(dib_layout::ByteReader& r, Segment& s) {
 
 // Passes the entropy-coded data after a start of scan, up to the next marker
 // other than a restart marker; FF 00 is a stuffed FF.
-bool skip_scan_data(dib_layout::ByteReader& r) {
+bool skip_scan_data(ByteReader& r) {
     for (;;) {
         const uint8_t* rest;
         r.peek(r.left(), rest);
@@ -57,55 +58,10 @@ bool skip_scan_data(dib_layout::ByteReader& r) {
     }
 }
 
-// Exif data is a TIFF structure in either byte order ("II" little-endian,
-// "MM" big-endian); offsets count from the TIFF header.
-struct Tiff {
-    const uint8_t* data;
-    size_t size;
-    bool big_endian;
-
-    bool u16(size_t at, uint16_t& v) const {
-        if (at > size || size - at < 2)
-            return false;
-        v = big_endian ? uint16_t(data[at] << 8 | data[at + 1]) : dib_layout::read_u16(data + at);
-        return true;
-    }
-    bool u32(size_t at, uint32_t& v) const {
-        uint16_t a, b;
-        if (!u16(at, a) || !u16(at + 2, b))
-            return false;
-        v = big_endian ? uint32_t{a} << 16 | b : uint32_t{b} << 16 | a;
-        return true;
-    }
-};
-
-// The orientation entry (tag 0x0112, one SHORT) of the first image directory.
-int orientation_in_tiff(const uint8_t* data, size_t size) {
-    if (size < 8 || (std::memcmp(data, "II", 2) != 0 && std::memcmp(data, "MM", 2) != 0))
-        return 1;
-    const Tiff tiff{data, size, data[0] == 'M'};
-    uint16_t magic, entries;
-    uint32_t directory;
-    if (!tiff.u16(2, magic) || magic != 42 || !tiff.u32(4, directory) ||
-        !tiff.u16(directory, entries))
-        return 1;
-    for (uint32_t i = 0; i < entries; ++i) {
-        const size_t entry = size_t{directory} + 2 + 12 * size_t{i};
-        uint16_t tag, type, value;
-        uint32_t count;
-        if (!tiff.u16(entry, tag) || !tiff.u16(entry + 2, type) || !tiff.u32(entry + 4, count) ||
-            !tiff.u16(entry + 8, value))
-            return 1;
-        if (tag == 0x0112)
-            return type == 3 && count == 1 && value >= 1 && value <= 8 ? value : 1;
-    }
-    return 1;
-}
-
 }  // namespace
 
 bool jpeg_markers_sound(const uint8_t* file, size_t size) {
-    dib_layout::ByteReader r(file, size);
+    ByteReader r(file, size);
     Segment s;
     if (!next_segment(r, s) || s.code != 0xD8)
         return false;
@@ -120,7 +76,7 @@ bool jpeg_markers_sound(const uint8_t* file, size_t size) {
 }
 
 int jpeg_orientation(const uint8_t* file, size_t size) {
-    dib_layout::ByteReader r(file, size);
+    ByteReader r(file, size);
     Segment s;
     if (!next_segment(r, s) || s.code != 0xD8)
         return 1;
@@ -128,6 +84,6 @@ int jpeg_orientation(const uint8_t* file, size_t size) {
     // structure.
     while (next_segment(r, s) && s.code != 0xDA && s.code != 0xD9)
         if (s.code == 0xE1 && s.length >= 6 && std::memcmp(s.body, "Exif\0\0", 6) == 0)
-            return orientation_in_tiff(s.body + 6, s.length - 6);
+            return tiff_orientation(s.body + 6, s.length - 6);
     return 1;
 }

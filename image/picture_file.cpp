@@ -6,10 +6,14 @@
 
 #include "image/bitmap_file.h"
 #include "image/dib_layout.h"
+#include "image/heif_boxes.h"
 #include "image/jpeg_markers.h"
 #include "image/orientation.h"
-#include "image/picture_codec.h"
+#include "image/pixel_rows.h"
+#include "image/png_chunks.h"
 #include "image/stream_bytes.h"
+#include "image/tiff_directory.h"
+#include "image/webp_chunks.h"
 
 PictureKind picture_kind(const uint8_t* head, size_t size) {
     static const uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -20,34 +24,91 @@ PictureKind picture_kind(const uint8_t* head, size_t size) {
         return PictureKind::jpeg;
     if (size >= 2 && head[0] == 'B' && head[1] == 'M')
         return PictureKind::bitmap;
+    if (webp_signature(head, size))
+        return PictureKind::webp;
+    if (size >= 4 && (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0))
+        return PictureKind::tiff;
+    if (heif_brand(head, size))
+        return PictureKind::heif;
     return PictureKind::unknown;
 }
 
 namespace {
 
-// Decoded rows (top first, red, green, blue) to the store (bottom-up, blue,
-// green, red).
-bool load_decoded(dib24& image, const DecodedPicture& picture) {
-    if (!dib_layout::store_fits(picture.width, picture.height) ||
-        picture.rgb.size() != size_t{3} * picture.width * picture.height)
-        return false;
-    image.create(picture.width, picture.height, 0);
-    if (image.bits == nullptr)
-        return false;
-    const size_t row = size_t{3} * picture.width;
-    for (int32_t y = 0; y < picture.height; ++y) {
-        const uint8_t* from = picture.rgb.data() + row * y;
-        uint8_t* to = image.bits + size_t(image.height - 1 - y) * image.stride;
-        for (size_t i = 0; i < row; i += 3) {
-            to[i] = from[i + 2];
-            to[i + 1] = from[i + 1];
-            to[i + 2] = from[i];
-        }
-    }
+// True when every pixel is grey (red = green = blue).
+bool all_grey(const std::vector<uint8_t>& rgb) {
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        if (rgb[i] != rgb[i + 1] || rgb[i] != rgb[i + 2])
+            return false;
     return true;
 }
 
+// The pixels in sRGB, converted where their colour space asks for it. A grey
+// profile describes grey pixels only; with colour pixels it is not used.
+void to_srgb(DecodedPicture& picture) {
+    const Conversion conversion = conversion_for(picture.colour);
+    if (conversion == Conversion::rgb || (conversion == Conversion::grey && all_grey(picture.rgb)))
+        convert_to_srgb(picture, conversion == Conversion::grey);
+}
+
+// Decoded rows (top first, red, green, blue) to the store (bottom-up, blue,
+// green, red).
+LoadError load_decoded(dib24& image, const DecodedPicture& picture) {
+    image.create(picture.width, picture.height, 0);
+    if (image.bits == nullptr)
+        return LoadError::too_large;
+    const size_t row = size_t{3} * picture.width;
+    for (int32_t y = 0; y < picture.height; ++y)
+        swap_red_blue(picture.rgb.data() + row * y, picture.width,
+                      image.bits + size_t(image.height - 1 - y) * image.stride);
+    return LoadError::none;
+}
+
 }  // namespace
+
+LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    // Not every platform's decoder tells of damage it passed over or data it
+    // had to make up: the structure is checked here, on every platform.
+    LoadError error = LoadError::damaged;
+    int orientation = 1;
+    switch (picture_kind(file, size)) {
+        case PictureKind::png:
+            if (png_chunks_sound(file, size))
+                error = decode_png(file, size, picture);
+            break;
+        case PictureKind::jpeg:
+            if (jpeg_markers_sound(file, size)) {
+                error = decode_jpeg(file, size, picture);
+                orientation = jpeg_orientation(file, size);
+            }
+            break;
+        case PictureKind::webp:
+            if (webp_chunks_sound(file, size))
+                error = decode_webp(file, size, picture);
+            break;
+        case PictureKind::tiff:
+            if (tiff_sound(file, size)) {
+                error = decode_tiff(file, size, picture);
+                orientation = tiff_orientation(file, size);
+            }
+            break;
+        case PictureKind::heif:
+            if (heif_boxes_sound(file, size))
+                error = decode_heif(file, size, picture);
+            break;
+        default:
+            return LoadError::not_a_picture;
+    }
+    if (error != LoadError::none)
+        return error;
+    // What every decoder promises, checked once more before it is relied on.
+    if (!dib_layout::store_fits(picture.width, picture.height) ||
+        picture.rgb.size() != size_t{3} * picture.width * picture.height)
+        return LoadError::damaged;
+    to_srgb(picture);
+    apply_orientation(picture, orientation);
+    return LoadError::none;
+}
 
 bool load_picture(dib24& image, FILE* stream, LoadError* why) {
     LoadError error = LoadError::none;
@@ -55,38 +116,14 @@ bool load_picture(dib24& image, FILE* stream, LoadError* why) {
         std::vector<uint8_t> file;
         if (!read_stream(stream, file)) {
             error = LoadError::unreadable;
+        } else if (picture_kind(file.data(), file.size()) == PictureKind::bitmap) {
+            error = load_bitmap_file(image, file.data(), file.size());
         } else {
             DecodedPicture picture;
-            // Until the decoders tell their reasons, a picture of a known kind
-            // that does not load is taken as damaged.
-            error = LoadError::damaged;
-            switch (picture_kind(file.data(), file.size())) {
-                case PictureKind::bitmap:
-                    if (load_bitmap_file(image, file))
-                        error = LoadError::none;
-                    break;
-                case PictureKind::png:
-                    if (decode_png(file.data(), file.size(), picture)) {
-                        file = {};
-                        if (load_decoded(image, picture))
-                            error = LoadError::none;
-                    }
-                    break;
-                case PictureKind::jpeg:
-                    // Not every platform's decoder tells of data it had to make
-                    // up: a file cut short or with stray bytes is refused here.
-                    if (jpeg_markers_sound(file.data(), file.size()) &&
-                        decode_jpeg(file.data(), file.size(), picture)) {
-                        apply_orientation(picture, jpeg_orientation(file.data(), file.size()));
-                        file = {};
-                        if (load_decoded(image, picture))
-                            error = LoadError::none;
-                    }
-                    break;
-                case PictureKind::unknown:
-                    error = LoadError::not_a_picture;
-                    break;
-            }
+            error = decode_picture(file.data(), file.size(), picture);
+            file = {};
+            if (error == LoadError::none)
+                error = load_decoded(image, picture);
         }
     } catch (const std::bad_alloc&) {
         error = LoadError::too_large;

@@ -7,17 +7,24 @@
 
 #include "image/dib24.h"
 #include "image/load_error.h"
+#include "image/picture_codec.h"
 
-enum class PictureKind { bitmap, png, jpeg, unknown };
+enum class PictureKind { bitmap, png, jpeg, webp, tiff, heif, unknown };
 
 // The kind of a file from its first bytes (the name says nothing).
 PictureKind picture_kind(const uint8_t* head, size_t size);
 
-// Reads a bitmap, PNG or JPEG file from `stream` to its end and loads it into
-// `image`: bitmap files as dib24::load does, PNG and JPEG as decode_png and
-// decode_jpeg do (picture_codec.h), a JPEG turned upright by its Exif
-// orientation. False, with the image unchanged, for anything else and for
-// every file that fails to decode; then `why`, unless null, says why.
+// Decodes the PNG, JPEG, WebP, TIFF or HEIF file of `size` bytes (picture_codec.h)
+// after checking its structure, converts its pixels to sRGB as its colour
+// space asks (none, an sRGB one, or one that cannot be used: as they are)
+// and turns a JPEG or TIFF picture upright as its orientation tag says.
+// LoadError::not_a_picture for any other kind.
+LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& picture);
+
+// Reads a picture file from `stream` to its end and loads it into `image`:
+// bitmap files as dib24::load does, the others as decode_picture does. False,
+// with the image unchanged, for anything else and for every file that fails
+// to decode; then `why`, unless null, says why.
 bool load_picture(dib24& image, FILE* stream, LoadError* why = nullptr);
 
 // Writes a palette PNG (see encode_palette_png) to `stream`. False when

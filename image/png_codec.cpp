@@ -1,12 +1,13 @@
 // PNG files on libpng: decoding to 8-bit RGB, encoding 8-bit palette files.
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
 #include <new>
 
 #include "image/dib_layout.h"
-#include "image/over_white.h"
+#include "image/pixel_rows.h"
 #include "image/picture_codec.h"
 
 namespace {
@@ -52,20 +53,50 @@ bool append_pixels(const uint8_t* row, size_t count, const RowFormat& format,
             std::memcpy(out, row, 3 * count);
             return true;
         case 4:
-            for (size_t x = 0; x < count; ++x, row += 4, out += 3)
-                for (int c = 0; c < 3; ++c)
-                    out[c] = over_white(row[c], row[3]);
+            rgba_over_white(row, static_cast<int64_t>(count), out);
             return true;
         default:
+            if (!row_indices_below(row, static_cast<int64_t>(count), 8,
+                                   static_cast<uint32_t>(format.palette_size)))
+                return false;
             for (size_t x = 0; x < count; ++x, out += 3) {
-                if (row[x] >= format.palette_size)
-                    return false;
                 const uint8_t* entry = format.palette[row[x]];
                 for (int c = 0; c < 3; ++c)
                     out[c] = over_white(entry[c], entry[3]);
             }
             return true;
     }
+}
+
+// The profile of an iCCP chunk (a name of 1-79 bytes, its end, the
+// compression method 0, the zlib stream of the profile); empty when the chunk
+// cannot be read, as if there were none. Profiles are small: one that
+// inflates beyond 16 MiB is not taken.
+std::vector<uint8_t> inflated_profile(const png_unknown_chunk& chunk) {
+    const uint8_t* data = chunk.data;
+    const void* name_end = std::memchr(data, 0, chunk.size);
+    if (name_end == nullptr)
+        return {};
+    const size_t at = static_cast<const uint8_t*>(name_end) - data + 2;  // end, method
+    if (at > chunk.size || data[at - 1] != 0)
+        return {};
+    constexpr size_t most = size_t{16} << 20;
+    std::vector<uint8_t> profile;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        return {};
+    z.next_in = const_cast<Bytef*>(data + at);
+    z.avail_in = static_cast<uInt>(chunk.size - at);
+    int status = Z_OK;
+    while (status == Z_OK && profile.size() < most) {
+        uint8_t block[1 << 14];
+        z.next_out = block;
+        z.avail_out = sizeof block;
+        status = inflate(&z, Z_NO_FLUSH);
+        profile.insert(profile.end(), block, block + (sizeof block - z.avail_out));
+    }
+    inflateEnd(&z);
+    return status == Z_STREAM_END ? profile : std::vector<uint8_t>{};
 }
 
 // The palette and its tRNS alpha values (entries beyond them are opaque).
@@ -89,24 +120,33 @@ void read_palette(png_structp png, png_infop info, RowFormat& format) {
 // The steps between setjmp and the end of decoding. It holds no object with a
 // destructor of its own, since libpng's errors jump over it; `row` and
 // `passes` belong to the caller.
-bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<uint8_t>& row,
-              std::vector<uint8_t>& passes, DecodedPicture& picture) {
+LoadError read_png(png_structp png, png_infop info, RowFormat& format, std::vector<uint8_t>& row,
+                   std::vector<uint8_t>& passes, DecodedPicture& picture) {
     // Every CRC is checked, ancillary chunks' too.
     png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     // What libpng would let pass with a warning (a palette index beyond the
     // palette, too much image data) is damage too.
     png_set_benign_errors(png, 0);
-    // Colour management is not applied, so its chunks are skipped unread (a
-    // damaged profile is no reason to refuse the pixels); their CRCs count.
-    static const png_byte ignored[] = {'g', 'A', 'M', 'A', 0, 'c', 'H', 'R', 'M', 0,
-                                       's', 'R', 'G', 'B', 0, 'i', 'C', 'C', 'P', 0};
-    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, ignored, 4);
+    // gAMA, cHRM and sRGB are taken as sRGB, so they are skipped unread; the
+    // profile of iCCP is read here, not by libpng, which refuses a file for a
+    // damaged one (a profile that cannot be read is taken as none). Their
+    // CRCs count.
+    static const png_byte ignored[] = {'g', 'A', 'M', 'A', 0,   'c', 'H', 'R',
+                                       'M', 0,   's', 'R', 'G', 'B', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, ignored, 3);
+    static const png_byte profile[] = {'i', 'C', 'C', 'P', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, profile, 1);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (!dib_layout::store_fits(width, height))
-        return false;
+    if (const LoadError refused = size_refusal(width, height); refused != LoadError::none)
+        return refused;
+    png_unknown_chunkp chunks = nullptr;
+    const int chunk_count = png_get_unknown_chunks(png, info, &chunks);
+    for (int i = 0; i < chunk_count; ++i)
+        if (std::memcmp(chunks[i].name, "iCCP", 4) == 0)
+            picture.colour.icc = inflated_profile(chunks[i]);
     const int color_type = png_get_color_type(png, info);
     const int bit_depth = png_get_bit_depth(png, info);
     if (color_type == PNG_COLOR_TYPE_PALETTE) {
@@ -125,7 +165,7 @@ bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<ui
     png_read_update_info(png, info);
     format.channels = png_get_channels(png, info);
     if (format.channels != (color_type == PNG_COLOR_TYPE_PALETTE ? 1 : 3) && format.channels != 4)
-        return false;
+        return LoadError::damaged;
     row.resize(png_get_rowbytes(png, info));
 
     picture.width = static_cast<int32_t>(width);
@@ -135,7 +175,7 @@ bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<ui
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(png, row.data(), nullptr);
             if (!append_pixels(row.data(), width, format, picture.rgb))
-                return false;
+                return LoadError::damaged;
         }
     } else {
         // Adam7: the seven passes arrive one after the other as small
@@ -150,7 +190,7 @@ bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<ui
             for (png_uint_32 y = 0; y < rows; ++y) {
                 png_read_row(png, row.data(), nullptr);
                 if (!append_pixels(row.data(), cols, format, passes))
-                    return false;
+                    return LoadError::damaged;
             }
         }
         picture.rgb.resize(size_t{3} * width * height);
@@ -171,7 +211,7 @@ bool read_png(png_structp png, png_infop info, RowFormat& format, std::vector<ui
     }
     // The chunks after the image data up to IEND, and their CRCs.
     png_read_end(png, nullptr);
-    return true;
+    return LoadError::none;
 }
 
 struct MemoryOutput {
@@ -214,22 +254,22 @@ void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
 
 }  // namespace
 
-bool decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
+LoadError decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
     if (png == nullptr)
-        return false;
+        return LoadError::too_large;
     png_infop info = png_create_info_struct(png);
     MemoryInput input{file, size};
     RowFormat format;
     std::vector<uint8_t> row, passes;
-    volatile bool decoded = false;
+    volatile LoadError decoded = LoadError::damaged;
     try {
         if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
             png_set_read_fn(png, &input, read_input);
             decoded = read_png(png, info, format, row, passes, picture);
         }
     } catch (const std::bad_alloc&) {
-        decoded = false;
+        decoded = LoadError::too_large;
     }
     png_destroy_read_struct(&png, &info, nullptr);
     return decoded;

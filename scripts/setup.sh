@@ -8,13 +8,17 @@ packages=(
   cmake ninja-build g++ pkg-config
   # the display driver
   libgtk-3-dev
-  # PNG and JPEG files
-  libpng-dev libjpeg62-turbo-dev
+  # PNG, JPEG, WebP, TIFF, HEIC and AVIF files (libheif with its HEVC and AV1
+  # decoders), colour profiles
+  libpng-dev libjpeg62-turbo-dev libwebp-dev libtiff-dev libheif-dev liblcms2-dev
   # unit tests, benchmarks, the fuzz target
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   # the tests' reader of reference renderings (PNG); JPEG files made and
-  # decoded by the libjpeg-turbo tools, their orientation tag set by exiftool
-  zlib1g-dev libjpeg-turbo-progs libimage-exiftool-perl
+  # decoded by the libjpeg-turbo tools, their orientation tag and profiles set
+  # by exiftool; WebP, TIFF and HEIF files made and decoded by their tools;
+  # colour conversions by lcms2's
+  zlib1g-dev libjpeg-turbo-progs libimage-exiftool-perl webp libtiff-tools libheif-examples
+  liblcms2-utils
   # end-to-end tests in an X server of their own
   xvfb xauth openbox xdotool xclip imagemagick x11-utils
   # quantreduce's batches spread by a job runner, as the README shows

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "image/dib_layout.h"
-#include "image/over_white.h"
+#include "image/pixel_rows.h"
 
 namespace portable::gtk {
 

@@ -1,5 +1,7 @@
-// PNG and JPEG files on the Windows Imaging Component, by the rules of
-// image/picture_codec.h.
+// Picture files on the Windows Imaging Component, and their colour converted
+// to sRGB by it, by the rules of image/picture_codec.h. WIC decodes PNG, JPEG
+// and TIFF files on every Windows; WebP, HEIC and AVIF where the system's
+// codecs for them are installed.
 #include "platform/win32.h"
 
 #include <initguid.h>  // the WIC GUIDs are defined here, in this one file
@@ -8,10 +10,13 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "image/dib_layout.h"
-#include "image/over_white.h"
+#include "image/heif_boxes.h"
+#include "image/orientation.h"
 #include "image/picture_codec.h"
+#include "image/pixel_rows.h"
 
 namespace {
 
@@ -48,44 +53,23 @@ bool make_factory(Com<IWICImagingFactory>& factory) {
                                       reinterpret_cast<void**>(factory.put())));
 }
 
-// The decoder reads what it needs and may pass over damage that the other
-// platforms' decoder refuses: every chunk's CRC, IHDR first, IEND last.
-uint32_t crc32_of(const uint8_t* data, size_t n) {
-    static uint32_t table[256];
-    if (table[1] == 0)
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[i] = c;
-        }
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
+// Containers of codecs that later Windows versions added (not in every SDK's
+// headers).
+const GUID container_webp = {
+    0xe094b0e2, 0x67f2, 0x45b3, {0xb0, 0xea, 0x11, 0x53, 0x37, 0xca, 0x7c, 0xf3}};
+const GUID container_heif = {
+    0xe1e62521, 0x6787, 0x405b, {0xa3, 0x39, 0x50, 0x07, 0x15, 0xb5, 0x76, 0x3f}};
 
-uint32_t be32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-bool png_chunks_sound(const uint8_t* file, size_t size) {
-    dib_layout::ByteReader r(file, size);
-    if (!r.skip(8))  // the signature, checked by the caller
-        return false;
-    for (bool first = true;; first = false) {
-        const uint8_t *head, *body, *crc;
-        if (!r.take(8, head))
-            return false;
-        const uint32_t length = be32(head);
-        if (!r.take(length, body) || !r.take(4, crc))
-            return false;
-        if (crc32_of(head + 4, size_t{4} + length) != be32(crc))
-            return false;
-        if (first != (std::memcmp(head + 4, "IHDR", 4) == 0))
-            return false;
-        if (std::memcmp(head + 4, "IEND", 4) == 0)
-            return true;
+// Why a WIC call failed: a codec that is not installed (the WebP, HEIF, HEVC
+// or AV1 extensions), memory, or the file.
+LoadError reason(HRESULT result) {
+    switch (result) {
+        case WINCODEC_ERR_COMPONENTNOTFOUND:
+            return LoadError::no_decoder;
+        case E_OUTOFMEMORY:
+            return LoadError::too_large;
+        default:
+            return LoadError::damaged;
     }
 }
 
@@ -110,6 +94,44 @@ const WideFormat* wide_format(const WICPixelFormatGUID& f) {
     return nullptr;
 }
 
+// CMYK and other ink separations, which are not read (as on other systems).
+bool separations(const WICPixelFormatGUID& f) {
+    static const GUID* const inks[] = {
+        &GUID_WICPixelFormat32bppCMYK,
+        &GUID_WICPixelFormat64bppCMYK,
+        &GUID_WICPixelFormat40bppCMYKAlpha,
+        &GUID_WICPixelFormat80bppCMYKAlpha,
+        &GUID_WICPixelFormat24bpp3Channels,
+        &GUID_WICPixelFormat32bpp4Channels,
+        &GUID_WICPixelFormat40bpp5Channels,
+        &GUID_WICPixelFormat48bpp6Channels,
+        &GUID_WICPixelFormat56bpp7Channels,
+        &GUID_WICPixelFormat64bpp8Channels,
+        &GUID_WICPixelFormat48bpp3Channels,
+        &GUID_WICPixelFormat64bpp4Channels,
+        &GUID_WICPixelFormat80bpp5Channels,
+        &GUID_WICPixelFormat96bpp6Channels,
+        &GUID_WICPixelFormat112bpp7Channels,
+        &GUID_WICPixelFormat128bpp8Channels,
+        &GUID_WICPixelFormat32bpp3ChannelsAlpha,
+        &GUID_WICPixelFormat40bpp4ChannelsAlpha,
+        &GUID_WICPixelFormat48bpp5ChannelsAlpha,
+        &GUID_WICPixelFormat56bpp6ChannelsAlpha,
+        &GUID_WICPixelFormat64bpp7ChannelsAlpha,
+        &GUID_WICPixelFormat72bpp8ChannelsAlpha,
+        &GUID_WICPixelFormat64bpp3ChannelsAlpha,
+        &GUID_WICPixelFormat80bpp4ChannelsAlpha,
+        &GUID_WICPixelFormat96bpp5ChannelsAlpha,
+        &GUID_WICPixelFormat112bpp6ChannelsAlpha,
+        &GUID_WICPixelFormat128bpp7ChannelsAlpha,
+        &GUID_WICPixelFormat144bpp8ChannelsAlpha,
+    };
+    for (const GUID* ink : inks)
+        if (IsEqualGUID(f, *ink))
+            return true;
+    return false;
+}
+
 // Palette formats: bits a pixel, 0 for others.
 int index_bits(const WICPixelFormatGUID& f) {
     if (IsEqualGUID(f, GUID_WICPixelFormat1bppIndexed))
@@ -123,32 +145,64 @@ int index_bits(const WICPixelFormatGUID& f) {
     return 0;
 }
 
+// The first ICC profile among the frame's colour contexts (Exif colour
+// spaces say sRGB or nothing more).
+void read_profile(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, ColourSpace& colour) {
+    UINT count = 0;
+    if (FAILED(frame->GetColorContexts(0, nullptr, &count)) || count == 0)
+        return;
+    std::vector<IWICColorContext*> contexts(count, nullptr);
+    for (IWICColorContext*& c : contexts)
+        factory->CreateColorContext(&c);
+    UINT got = 0;
+    if (SUCCEEDED(frame->GetColorContexts(count, contexts.data(), &got)))
+        for (UINT i = 0; i < got && colour.icc.empty(); ++i) {
+            WICColorContextType type;
+            UINT size = 0;
+            if (contexts[i] == nullptr || FAILED(contexts[i]->GetType(&type)) ||
+                type != WICColorContextProfile ||
+                FAILED(contexts[i]->GetProfileBytes(0, nullptr, &size)) || size == 0)
+                continue;
+            colour.icc.resize(size);
+            if (FAILED(contexts[i]->GetProfileBytes(size, colour.icc.data(), &size)))
+                colour.icc.clear();
+        }
+    for (IWICColorContext* c : contexts)
+        if (c != nullptr)
+            c->Release();
+}
+
 // Decodes the first frame of a `container` file, copied out in bands of rows
 // so that memory grows with the rows. Palette pixels are looked up here (an
 // index beyond the palette is damage), 16-bit samples cut to their high byte
 // here, everything else converted to 8-bit RGBA by WIC; alpha goes over white.
-bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPicture& picture) {
+LoadError decode(const GUID& container, const uint8_t* file, size_t size, DecodedPicture& picture) {
     if (size > UINT32_MAX)
-        return false;
+        return LoadError::too_large;
     ComScope com;
     Com<IWICImagingFactory> factory;
     Com<IWICStream> stream;
     Com<IWICBitmapDecoder> decoder;
     Com<IWICBitmapFrameDecode> frame;
     if (!make_factory(factory) || FAILED(factory->CreateStream(stream.put())) ||
-        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(file), static_cast<DWORD>(size))) ||
-        FAILED(factory->CreateDecoder(container, nullptr, decoder.put())) ||
-        FAILED(decoder->Initialize(stream.p, WICDecodeMetadataCacheOnDemand)) ||
-        FAILED(decoder->GetFrame(0, frame.put())))
-        return false;
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(file), static_cast<DWORD>(size))))
+        return LoadError::too_large;
+    HRESULT result = factory->CreateDecoder(container, nullptr, decoder.put());
+    if (SUCCEEDED(result))
+        result = decoder->Initialize(stream.p, WICDecodeMetadataCacheOnDemand);
+    if (SUCCEEDED(result))
+        result = decoder->GetFrame(0, frame.put());
+    if (FAILED(result))
+        return reason(result);
     UINT width = 0, height = 0;
     WICPixelFormatGUID format;
-    if (FAILED(frame->GetSize(&width, &height)) || !dib_layout::store_fits(width, height) ||
-        FAILED(frame->GetPixelFormat(&format)))
-        return false;
-    if (IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) ||
-        IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK))
-        return false;
+    if (FAILED(frame->GetSize(&width, &height)) || FAILED(frame->GetPixelFormat(&format)))
+        return LoadError::damaged;
+    if (const LoadError refused = size_refusal(width, height); refused != LoadError::none)
+        return refused;
+    if (separations(format))
+        return LoadError::not_a_picture;
+    read_profile(factory.p, frame.p, picture.colour);
 
     const WideFormat* wide = wide_format(format);
     const int bits = index_bits(format);
@@ -162,7 +216,7 @@ bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPict
         WICColor colors[256];
         if (FAILED(factory->CreatePalette(table.put())) || FAILED(frame->CopyPalette(table.p)) ||
             FAILED(table->GetColors(256, colors, &palette_size)))
-            return false;
+            return LoadError::damaged;
         for (UINT i = 0; i < palette_size; ++i)
             for (int c = 0; c < 4; ++c)
                 palette[i][c] = static_cast<uint8_t>(colors[i] >> (c == 3 ? 24 : 16 - 8 * c));
@@ -170,11 +224,13 @@ bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPict
     } else if (wide != nullptr) {
         stride = size_t{2} * wide->samples * width;
     } else {
-        if (FAILED(factory->CreateFormatConverter(converter.put())) ||
-            FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppRGBA,
-                                         WICBitmapDitherTypeNone, nullptr, 0.0,
-                                         WICBitmapPaletteTypeCustom)))
-            return false;
+        result = factory->CreateFormatConverter(converter.put());
+        if (SUCCEEDED(result))
+            result = converter->Initialize(frame.p, GUID_WICPixelFormat32bppRGBA,
+                                           WICBitmapDitherTypeNone, nullptr, 0.0,
+                                           WICBitmapPaletteTypeCustom);
+        if (FAILED(result))
+            return reason(result);
         source = converter.p;
         stride = size_t{4} * width;
     }
@@ -189,53 +245,121 @@ bool decode(const GUID& container, const uint8_t* file, size_t size, DecodedPict
         const UINT rows = height - y < band_rows ? height - y : band_rows;
         const WICRect rect = {0, static_cast<INT>(y), static_cast<INT>(width),
                               static_cast<INT>(rows)};
-        if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(stride),
-                                      static_cast<UINT>(stride * rows), band.data())))
-            return false;
+        result = source->CopyPixels(&rect, static_cast<UINT>(stride),
+                                    static_cast<UINT>(stride * rows), band.data());
+        if (FAILED(result))
+            return reason(result);
         const size_t at = picture.rgb.size();
         picture.rgb.resize(at + size_t{3} * width * rows);
         uint8_t* out = picture.rgb.data() + at;
-        for (UINT r = 0; r < rows; ++r) {
+        for (UINT r = 0; r < rows; ++r, out += size_t{3} * width) {
             const uint8_t* row = band.data() + r * stride;
-            for (UINT x = 0; x < width; ++x, out += 3) {
-                if (bits != 0) {
-                    const unsigned shift = 8 - bits - (x * bits) % 8;
-                    const unsigned index = (row[x * bits / 8] >> shift) & ((1u << bits) - 1);
-                    if (index >= palette_size)
-                        return false;
+            if (bits != 0) {
+                if (!row_indices_below(row, width, bits, palette_size))
+                    return LoadError::damaged;
+                for (UINT x = 0; x < width; ++x) {
+                    const uint8_t* entry = palette[index_at(row, x, bits)];
                     for (int c = 0; c < 3; ++c)
-                        out[c] = over_white(palette[index][c], palette[index][3]);
-                } else if (wide != nullptr) {
+                        out[3 * x + c] = over_white(entry[c], entry[3]);
+                }
+            } else if (wide != nullptr) {
+                for (UINT x = 0; x < width; ++x) {
                     // Little-endian samples: the high byte is the second.
                     const uint8_t* p = row + size_t{2} * wide->samples * x + 1;
                     const unsigned a = wide->alpha < 0 ? 255 : p[2 * wide->alpha];
-                    out[0] = over_white(p[2 * wide->red], a);
-                    out[1] = over_white(p[2 * wide->green], a);
-                    out[2] = over_white(p[2 * wide->blue], a);
-                } else {
-                    const uint8_t* p = row + size_t{4} * x;
-                    for (int c = 0; c < 3; ++c)
-                        out[c] = over_white(p[c], p[3]);
+                    out[3 * x + 0] = over_white(p[2 * wide->red], a);
+                    out[3 * x + 1] = over_white(p[2 * wide->green], a);
+                    out[3 * x + 2] = over_white(p[2 * wide->blue], a);
                 }
+            } else {
+                rgba_over_white(row, width, out);
             }
         }
     }
-    return true;
+    return LoadError::none;
+}
+
+LoadError decode_guarded(const GUID& container, const uint8_t* file, size_t size,
+                         DecodedPicture& picture) {
+    try {
+        return decode(container, file, size, picture);
+    } catch (const std::bad_alloc&) {
+        return LoadError::too_large;
+    }
 }
 
 }  // namespace
 
-bool decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
-    try {
-        return png_chunks_sound(file, size) && decode(GUID_ContainerFormatPng, file, size, picture);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+LoadError decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    return decode_guarded(GUID_ContainerFormatPng, file, size, picture);
 }
 
-bool decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture) {
+LoadError decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    return decode_guarded(GUID_ContainerFormatJpeg, file, size, picture);
+}
+
+LoadError decode_webp(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    return decode_guarded(container_webp, file, size, picture);
+}
+
+LoadError decode_tiff(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    return decode_guarded(GUID_ContainerFormatTiff, file, size, picture);
+}
+
+LoadError decode_heif(const uint8_t* file, size_t size, DecodedPicture& picture) {
+    // HEIC and AVIF alike. The decoder hands over the coded picture; it is
+    // turned here as the file's rotation and mirroring say.
+    const LoadError error = decode_guarded(container_heif, file, size, picture);
+    if (error == LoadError::none)
+        apply_orientation(picture, heif_primary_orientation(file, size));
+    return error;
+}
+
+bool convert_to_srgb(DecodedPicture& picture, bool grey) {
+    // Colour descriptions by code points (HEIF's nclx) have no profile to
+    // hand to WIC: their pixels stay as they are.
+    const std::vector<uint8_t>& icc = picture.colour.icc;
+    if (icc.empty() || icc.size() > UINT32_MAX)
+        return false;
     try {
-        return decode(GUID_ContainerFormatJpeg, file, size, picture);
+        ComScope com;
+        Com<IWICImagingFactory> factory;
+        Com<IWICColorContext> source, target;
+        Com<IWICBitmap> bitmap;
+        Com<IWICColorTransform> transform;
+        const UINT width = static_cast<UINT>(picture.width);
+        const UINT height = static_cast<UINT>(picture.height);
+        // Blue, green, red rows (grey ones: the red samples), as WIC's
+        // transforms take them.
+        std::vector<uint8_t> pixels(grey ? picture.rgb.size() / 3 : picture.rgb.size());
+        if (grey)
+            for (size_t i = 0; i < pixels.size(); ++i)
+                pixels[i] = picture.rgb[3 * i];
+        else
+            for (UINT y = 0; y < height; ++y)
+                swap_red_blue(picture.rgb.data() + size_t{3} * width * y, width,
+                              pixels.data() + size_t{3} * width * y);
+        const UINT stride = grey ? width : 3 * width;
+        if (!make_factory(factory) || FAILED(factory->CreateColorContext(source.put())) ||
+            FAILED(source->InitializeFromMemory(icc.data(), static_cast<UINT>(icc.size()))) ||
+            FAILED(factory->CreateColorContext(target.put())) ||
+            FAILED(target->InitializeFromExifColorSpace(1)) ||  // sRGB
+            FAILED(factory->CreateBitmapFromMemory(
+                width, height, grey ? GUID_WICPixelFormat8bppGray : GUID_WICPixelFormat24bppBGR,
+                stride, static_cast<UINT>(pixels.size()), pixels.data(), bitmap.put())) ||
+            FAILED(factory->CreateColorTransformer(transform.put())) ||
+            FAILED(
+                transform->Initialize(bitmap.p, source.p, target.p, GUID_WICPixelFormat24bppBGR)))
+            return false;
+        std::vector<uint8_t> converted(picture.rgb.size());
+        const WICRect all = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+        if (FAILED(transform->CopyPixels(&all, 3 * width, static_cast<UINT>(converted.size()),
+                                         converted.data())))
+            return false;
+        for (UINT y = 0; y < height; ++y)
+            swap_red_blue(converted.data() + size_t{3} * width * y, width,
+                          picture.rgb.data() + size_t{3} * width * y);
+        return true;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -63,7 +63,7 @@ wait_exit() {
     wait "$1" || status=$?
 }
 
-for tool in xdotool xclip xwininfo xprop import compare openbox; do
+for tool in xdotool xclip xwininfo xprop xev import compare openbox heif-enc; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
 done
 
@@ -373,5 +373,35 @@ wait_exit "$viewer_pid" "viewer of the PNG"
 [ "$status" = 0 ] || fail "viewer of the PNG ended with status $status: $(cat "$work/png.err")"
 [ "$(report "$work/png.out")" = "$(report "$work/reduce.out")" ] ||
     fail "viewer report on the PNG differs from quantreduce's on the bitmap"
+
+# ---------------------------------------------------------------------------
+step "viewer: the sample as HEIC, started as a desktop starts it"
+# The desktop entry asks for startup notification: the desktop passes an ID
+# in DESKTOP_STARTUP_ID, and the program's window, once shown, tells the
+# root window that the start is complete (_NET_STARTUP_INFO messages).
+convert "$photo" "PNG24:$work/photo24.png"
+heif-enc -q 85 "$work/photo24.png" -o "$work/photo.heic" >/dev/null 2>&1 || fail "heif-enc failed"
+"$reduce" "$work/photo.heic" "$work/heic_reduced.bmp" >"$work/heic_reduce.out" ||
+    fail "quantreduce failed on the HEIC"
+xev -root -event property >"$work/xev.log" 2>&1 &
+xev_pid=$!
+pids+=($xev_pid)
+sleep 0.3
+DESKTOP_STARTUP_ID="quantview-e2e-$$_TIME0" "$viewer" "$work/photo.heic" >"$work/heic.out" 2>"$work/heic.err" &
+viewer_pid=$!
+pids+=($viewer_pid)
+vid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$viewer_pid" 2>/dev/null | head -1) || true
+[ -n "$vid" ] || fail "no viewer window for the HEIC within 30 s: $(cat "$work/heic.err")"
+sleep 0.3
+import -window "$vid" "$work/viewer_heic.png"
+diff=$(picture_difference "$work/viewer_heic.png" "$work/heic_reduced.bmp")
+[ -z "$diff" ] || fail "viewer of the HEIC differs from quantreduce's picture of it: $diff"
+wait_for 30 grep -q '_NET_STARTUP_INFO_BEGIN' "$work/xev.log" ||
+    fail "the viewer did not complete the startup notification"
+xdotool windowactivate --sync "$vid" key alt+F4
+wait_exit "$viewer_pid" "viewer of the HEIC"
+[ "$status" = 0 ] || fail "viewer of the HEIC ended with status $status: $(cat "$work/heic.err")"
+[ "$(report "$work/heic.out")" = "$(report "$work/heic_reduce.out")" ] ||
+    fail "viewer report on the HEIC differs from quantreduce's"
 
 step "all passed"

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (tag < 1 || tag > 8)
         std::abort();
     DecodedPicture picture;
-    if (!decode_jpeg(data, size, picture))
+    if (decode_jpeg(data, size, picture) != LoadError::none)
         return 0;
     const size_t pixels = size_t(picture.width) * size_t(picture.height);
     if (!dib_layout::store_fits(picture.width, picture.height) || picture.rgb.size() != 3 * pixels)

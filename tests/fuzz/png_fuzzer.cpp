@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DecodedPicture picture;
-    if (!decode_png(data, size, picture))
+    if (decode_png(data, size, picture) != LoadError::none)
         return 0;
     if (!dib_layout::store_fits(picture.width, picture.height) ||
         picture.rgb.size() != size_t{3} * picture.width * picture.height)

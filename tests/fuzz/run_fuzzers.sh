@@ -8,9 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 total=${1:-60}
 build=build/fuzz/tests/fuzz
-targets=(load load_global png jpeg)
+targets=(load load_global png jpeg webp tiff heif icc)
 per_target=$(( total / ${#targets[@]} ))
 [ "$per_target" -ge 1 ] || per_target=1
+# Leaks inside system libraries that are not the program's.
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan_suppressions.txt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/dib24.h"
+#include "image/pixel_rows.h"
 #include "tests/image/packed_dib_bytes.h"
 
 namespace {
@@ -138,7 +139,7 @@ TEST(PackedDib, LowestSetBit) {
     const std::pair<uint32_t, int> cases[] = {
         {0, 0}, {1, 0}, {0x80000000u, 31}, {0xF800, 11}, {0x07E0, 5}, {0x00FF0000, 16}, {6, 1}};
     for (auto [mask, bit] : cases)
-        EXPECT_EQ(dib24::lowest_set_bit(mask), bit) << mask;
+        EXPECT_EQ(lowest_set_bit(mask), bit) << mask;
 }
 
 TEST(PackedDib, PalettisedRowsFollowTheirTable) {

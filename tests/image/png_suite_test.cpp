@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "image/dib24.h"
-#include "image/over_white.h"
+#include "image/pixel_rows.h"
 #include "image/picture_file.h"
 
 namespace {

@@ -17,6 +17,8 @@
 #     decoder) equal the Linux build's, which a failure does not hang on;
 #   - quantreduce.exe from standard input to standard output, and a batch of
 #     two in 2-bit palette PNGs, with the Linux build's pixels;
+#   - quantreduce.exe on the sample as TIFF: the same report and picture as the
+#     Linux build; as WebP and HEIC: refused where Wine has no codec for them;
 #   - at 144 DPI, on a picture whose path is not ASCII, the same report,
 #     client area, picture and clipboard.
 # Expects DISPLAY with a window manager, the Wine environment of run_suite.sh,
@@ -198,12 +200,13 @@ status=0
     fail "a missing file printed '$(cat -A "$work/missing.raw")'"
 
 # ---------------------------------------------------------------------------
-step "PNG and JPEG: quantview.exe and quantreduce.exe against the Linux build"
+step "PNG, JPEG, TIFF, WebP and HEIC: quantview.exe and quantreduce.exe against the Linux build"
 # Without the program's own millisecond figure and line ends.
 report_of() { sed 's/\r$//; s/\[[0-9]*msec\]/[msec]/' "$1"; }
 convert "$picture" "$work/sample.png"
 cjpeg -quality 90 "$picture" >"$work/sample.jpg"
-for kind in png jpg; do
+convert "$picture" -type TrueColor -compress LZW "$work/sample.tif"
+for kind in png jpg tif; do
     "$linux_build/app/quantreduce" "$work/sample.$kind" "$work/linux_$kind.bmp" >"$work/linux_$kind.out" ||
         fail "the Linux reducer failed on the $kind file"
     status=0
@@ -214,11 +217,36 @@ done
 diff <(report_of "$work/linux_png.out") <(report_of "$work/wine_png.out") >"$work/png_report.diff" ||
     fail "quantreduce.exe's report on the PNG differs from the Linux build's: $(head -5 "$work/png_report.diff")"
 cmp -s "$work/linux_png.bmp" "$work/wine_png.bmp" || fail "quantreduce.exe's picture from the PNG differs from Linux's"
+diff <(report_of "$work/linux_tif.out") <(report_of "$work/wine_tif.out") >"$work/tif_report.diff" ||
+    fail "quantreduce.exe's report on the TIFF differs from the Linux build's: $(head -5 "$work/tif_report.diff")"
+cmp -s "$work/linux_tif.bmp" "$work/wine_tif.bmp" || fail "quantreduce.exe's picture from the TIFF differs from Linux's"
 if cmp -s "$work/linux_jpg.bmp" "$work/wine_jpg.bmp"; then
     echo "$suite: JPEG: quantreduce.exe's picture equals the Linux build's"
 else
     echo "$suite: JPEG: quantreduce.exe's picture differs from the Linux build's (Wine's JPEG decoder), $(pixels_differing "$work/linux_jpg.bmp" "$work/wine_jpg.bmp") pixels"
 fi
+
+# WebP and HEIC need codecs that Windows installs as extensions and Wine does
+# not have: refused with the failure line, or, where a codec is there, read
+# as on Linux (the lossless WebP file to the same pixels).
+cwebp -quiet -lossless "$work/sample.png" -o "$work/sample.webp"
+convert "$picture" "PNG24:$work/sample24.png"
+heif-enc -q 85 "$work/sample24.png" -o "$work/sample.heic" >/dev/null 2>&1
+for kind in webp heic; do
+    "$linux_build/app/quantreduce" "$work/sample.$kind" "$work/linux_$kind.bmp" >/dev/null ||
+        fail "the Linux reducer failed on the $kind file"
+    status=0
+    "$qv_wine" "$reducer" "$work/sample.$kind" "$work/wine_$kind.bmp" >"$work/wine_$kind.out" 2>&1 || status=$?
+    if [ "$status" = 0 ]; then
+        [ "$kind" = heic ] || cmp -s "$work/linux_$kind.bmp" "$work/wine_$kind.bmp" ||
+            fail "quantreduce.exe read the $kind file to other pixels than Linux"
+        echo "$suite: $kind: read by a codec of this Wine"
+    else
+        [ "$(sed 's/\r$//' "$work/wine_$kind.out")" = "Cannot load input file : $work/sample.$kind" ] ||
+            fail "quantreduce.exe on the $kind file: status $status, '$(cat "$work/wine_$kind.out")'"
+        echo "$suite: $kind: refused, no codec in this Wine"
+    fi
+done
 
 # A palette PNG written through WIC: colour type 3, the pixels of the Linux
 # build's 24-bit result.

@@ -1,8 +1,8 @@
-# quantreduce on the sample as PNG and as JPEG gives the report and the
-# picture it gives on the same pixels as a bitmap file: the PNG against the
-# sample itself, the JPEG against djpeg's bitmap of it; and written as PNG, the
-# result is a palette PNG of the same pixels. PROGRAM is quantreduce, PICTURE
-# the sample, WORK a scratch folder.
+# quantreduce on the sample as PNG, lossless WebP, TIFF and JPEG gives the
+# report and the picture it gives on the same pixels as a bitmap file: the
+# lossless files against the sample itself, the JPEG against djpeg's bitmap
+# of it; and written as PNG, the result is a palette PNG of the same pixels.
+# PROGRAM is quantreduce, PICTURE the sample, WORK a scratch folder.
 file(MAKE_DIRECTORY ${WORK})
 function(reduce input output report)
   execute_process(COMMAND ${PROGRAM} ${input} ${output} RESULT_VARIABLE status OUTPUT_VARIABLE out)
@@ -20,8 +20,11 @@ function(tool)
 endfunction()
 
 tool(convert ${PICTURE} ${WORK}/sample.png)
+tool(cwebp -quiet -lossless ${WORK}/sample.png -o ${WORK}/sample.webp)
+tool(convert ${PICTURE} -type TrueColor -compress LZW ${WORK}/sample.tif)
 tool(sh -c "cjpeg -quality 90 '${PICTURE}' > '${WORK}/sample.jpg' && djpeg -bmp '${WORK}/sample.jpg' > '${WORK}/sample_jpg.bmp'")
-foreach(pair "${PICTURE};${WORK}/sample.png" "${WORK}/sample_jpg.bmp;${WORK}/sample.jpg")
+foreach(pair "${PICTURE};${WORK}/sample.png" "${PICTURE};${WORK}/sample.webp"
+             "${PICTURE};${WORK}/sample.tif" "${WORK}/sample_jpg.bmp;${WORK}/sample.jpg")
   list(GET pair 0 bitmap)
   list(GET pair 1 other)
   reduce(${bitmap} ${WORK}/from_bitmap.bmp expected)

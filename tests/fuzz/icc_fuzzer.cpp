@@ -1,0 +1,28 @@
+// Fuzz target: any byte string as the ICC profile of a small picture, read by
+// the profile reader and, where it asks for it, converted to sRGB by the
+// system. The picture keeps its size whatever happens.
+#include <cstdint>
+#include <cstdlib>
+
+#include "image/colour_space.h"
+#include "image/icc_profile.h"
+#include "image/picture_codec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const ProfileKind kind = read_icc_profile(data, size);
+    if (kind != ProfileKind::unusable && kind != ProfileKind::srgb && kind != ProfileKind::rgb &&
+        kind != ProfileKind::grey)
+        std::abort();
+    DecodedPicture picture;
+    picture.width = 16;
+    picture.height = 3;
+    for (int i = 0; i < picture.width * picture.height; ++i)
+        picture.rgb.insert(picture.rgb.end(), {uint8_t(i * 5), uint8_t(i * 5), uint8_t(i * 5)});
+    picture.colour.icc.assign(data, data + size);
+    const Conversion conversion = conversion_for(picture.colour);
+    if (conversion != Conversion::none)
+        convert_to_srgb(picture, conversion == Conversion::grey);
+    if (picture.rgb.size() != size_t{3} * picture.width * picture.height)
+        std::abort();
+    return 0;
+}
