@@ -26,7 +26,7 @@ foreach(program IN LISTS PROGRAMS)
       message(FATAL_ERROR "${program} holds ${symbol} of the test control")
     endif()
   endforeach()
-  string(REGEX MATCHALL "[^\n]*(portable4test|[Ss]cript|popup_choice|call_log)[^\n]*" found
+  string(REGEX MATCHALL "[^\n]*(portable4test|[Ss]cripted|_script|popup_choice|call_log)[^\n]*" found
          "${symbols}")
   if(found)
     message(FATAL_ERROR "${program} holds test machinery: ${found}")
