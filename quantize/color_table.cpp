@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 
 #include "quantize/color_convert.h"
+#include "quantize/worker_threads.h"
 
 // The table is gathered in two passes over the picture. The first marks the
 // pixel values that occur in a set of all 2^24 values, one bit each; each
@@ -230,43 +228,31 @@ int32_t band_start(const dib24& image, int32_t bands, int32_t k) {
     return static_cast<int32_t>(static_cast<int64_t>(image.height) * k / bands);
 }
 
-// Runs work(k) for k = 0 .. count - 1, work(0) on the calling thread and the
-// others on threads of their own; what the system refuses to start runs here
-// after the rest.
-void on_threads(int32_t count, const std::function<void(int32_t)>& work) {
-    std::vector<std::thread> helpers;
-    int32_t started = 1;
-    try {
-        for (; started < count; ++started)
-            helpers.emplace_back(work, started);
-    } catch (const std::system_error&) {
-    }
-    work(0);
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (int32_t k = started; k < count; ++k)
-        work(k);
-}
-
-// A set filled in `parts` parts, each on a thread of its own.
+// A set filled in parts on up to `threads` threads: fill(k, n, set) fills
+// part k of n into an empty set.
 template <class Fill>
-KeySet merged(int32_t parts, const Fill& fill) {
-    std::vector<KeySet> sets(parts);
-    on_threads(parts, [&](int32_t k) { fill(k, sets[k]); });
+KeySet merged(int32_t threads, const Fill& fill) {
+    std::vector<KeySet> sets(threads);
+    int32_t parts = 1;
+    run_on_threads(threads, [&](int32_t k, int32_t n) {
+        if (k == 0)
+            parts = n;
+        fill(k, n, sets[k]);
+    });
     for (int32_t k = 1; k < parts; ++k)
         sets[0].add(sets[k]);
     return std::move(sets[0]);
 }
 
 // The keys of the picture's colours, gathered in bands of rows and then in
-// ranges of pixel values on `bands` threads.
-KeySet picture_keys(const dib24& image, int32_t bands) {
-    const KeySet values = merged(bands, [&](int32_t k, KeySet& set) {
-        mark_band(image, band_start(image, bands, k), band_start(image, bands, k + 1), set);
+// ranges of pixel values on up to `threads` threads.
+KeySet picture_keys(const dib24& image, int32_t threads) {
+    const KeySet values = merged(threads, [&](int32_t k, int32_t n, KeySet& set) {
+        mark_band(image, band_start(image, n, k), band_start(image, n, k + 1), set);
     });
-    return merged(bands, [&](int32_t k, KeySet& set) {
+    return merged(threads, [&](int32_t k, int32_t n, KeySet& set) {
         const auto word = [&](int32_t part) {
-            return static_cast<uint32_t>(uint64_t{key_count / 64} * part / bands);
+            return static_cast<uint32_t>(uint64_t{key_count / 64} * part / n);
         };
         convert_values(values, word(k), word(k + 1), set);
     });
@@ -279,23 +265,25 @@ void fill_color_table(const dib24& image, ColorTable& table) {
 }
 
 // Each thread scans one band of rows in both passes (and converts one range
-// of pixel values between them). The bands' orders of first occurrence are
-// merged in picture order, so every colour keeps the
-// slot of its first occurrence in a single scan, and the counts add up as
-// integers.
+// of pixel values between them), as many bands as threads started. The bands' orders of first
+// occurrence are merged in picture order, so every colour keeps the slot of its first occurrence in
+// a single scan, and the counts add up as integers.
 void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
     table.clear();
     if (image.bits == nullptr || image.width <= 0 || image.height <= 0)
         return;
-    const int32_t bands = std::clamp(threads, 1, image.height);
+    const int32_t most = std::clamp(threads, 1, image.height);
 
-    KeySet keys = picture_keys(image, bands);
+    KeySet keys = picture_keys(image, most);
     const uint32_t colours = keys.count();
 
-    std::vector<BandCounts> band(bands);
-    on_threads(bands, [&](int32_t k) {
-        count_band(image, band_start(image, bands, k), band_start(image, bands, k + 1), keys,
-                   colours, band[k]);
+    std::vector<BandCounts> band(most);
+    int32_t bands = 1;
+    run_on_threads(most, [&](int32_t k, int32_t n) {
+        if (k == 0)
+            bands = n;
+        count_band(image, band_start(image, n, k), band_start(image, n, k + 1), keys, colours,
+                   band[k]);
     });
 
     std::vector<uint32_t>& counts = band[0].counts;
