@@ -13,6 +13,15 @@
 
 #include "quantize/working_values.h"
 
+// The bound below is computed for every pixel, inside the selections of
+// every version: always inlined, so that each version's copy is built for
+// its instruction set.
+#if defined(__GNUC__)
+#define QV_BOUND_INLINE __attribute__((always_inline)) inline
+#else
+#define QV_BOUND_INLINE inline
+#endif
+
 // One palette entry in linear light, 0..255 per channel.
 struct LinearPaletteEntry {
     uint8_t red;
@@ -69,14 +78,14 @@ int32_t select_entry_boxed(const SearchPalette& palette, const SelectionTargets&
 // 2 (a + b) < apart^2. The square root is correctly rounded and every value
 // exact in doubles (below 2^53), so adding 1 covers the roundings. Entries
 // farther than this reach from either target are never accepted.
-inline int32_t reach_of(int64_t sum, int32_t apart) {
+QV_BOUND_INLINE int32_t reach_of(int64_t sum, int32_t apart) {
     const double d = apart;
     const double room = std::max(2.0 * static_cast<double>(sum) - d * d, 0.0);
     return static_cast<int32_t>((d + std::sqrt(room)) * 0.5) + 1;
 }
 
 // The distance between the two targets.
-inline int32_t apart_of(const SelectionTargets& t) {
+QV_BOUND_INLINE int32_t apart_of(const SelectionTargets& t) {
     int32_t d = 0;
     for (int c = 0; c < 4; ++c)
         d = std::max(d, std::abs(t.weighted_adjusted[c] - t.weighted_plain[c]));
@@ -89,23 +98,26 @@ inline int32_t apart_of(const SelectionTargets& t) {
 // value. Luma is left out: for palette entries it follows from the other
 // three channels, and leaving a channel out only lets more entries through to
 // the exact test. The reach per channel is formed in single precision and one
-// more is allowed for its rounding, so the box may only grow.
-inline EntrySet entries_within(const EntrySet* const below[3], const SelectionTargets& t,
-                               int32_t reach) {
-    constexpr float inverse_weight[3] = {1.0f / distance_weight[0], 1.0f / distance_weight[1],
-                                         1.0f / distance_weight[2]};
-    EntrySet set{{~0ull, ~0ull, ~0ull, ~0ull}};
-    for (int c = 0; c < 3; ++c) {
+// more is allowed for its rounding, so the box may only grow. (The ranges are
+// formed for all four lanes and the set operations word by word, so that the
+// compiler can do either with a few vector instructions.)
+QV_BOUND_INLINE EntrySet entries_within(const EntrySet* const below[3], const SelectionTargets& t,
+                                        int32_t reach) {
+    constexpr float inverse_weight[4] = {1.0f / distance_weight[0], 1.0f / distance_weight[1],
+                                         1.0f / distance_weight[2], 1.0f / distance_weight[3]};
+    Lanes low, end;
+    for (int c = 0; c < 4; ++c) {
         const int32_t r = static_cast<int32_t>(static_cast<float>(reach) * inverse_weight[c]) + 1;
         // Lowest byte with 256 byte >= max(q) - r (the arithmetic shift rounds
         // toward minus infinity), and one past the highest with
         // 256 byte <= min(q) + r.
-        const int32_t low =
-            std::clamp((std::max(t.adjusted[c], t.plain[c]) - r + 255) >> 8, 0, 256);
-        const int32_t end =
-            std::clamp(((std::min(t.adjusted[c], t.plain[c]) + r) >> 8) + 1, 0, 256);
-        const EntrySet& upto_end = below[c][end];
-        const EntrySet& upto_low = below[c][low];
+        low[c] = std::clamp((std::max(t.adjusted[c], t.plain[c]) - r + 255) >> 8, 0, 256);
+        end[c] = std::clamp(((std::min(t.adjusted[c], t.plain[c]) + r) >> 8) + 1, 0, 256);
+    }
+    EntrySet set{{~0ull, ~0ull, ~0ull, ~0ull}};
+    for (int c = 0; c < 3; ++c) {
+        const EntrySet& upto_end = below[c][end[c]];
+        const EntrySet& upto_low = below[c][low[c]];
         for (int w = 0; w < 4; ++w)
             set.word[w] &= upto_end.word[w] & ~upto_low.word[w];
     }

@@ -36,13 +36,14 @@ bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t
         std::clamp(threads, 1, dither ? (image.height + band_rows - 1) / band_rows : image.height);
     task.linear = make_linear_palette(palette);
     for (const LinearPaletteEntry& l : task.linear)
-        task.chosen.push_back(Lanes{l.red * 256, l.green * 256, l.blue * 256, l.luma * 256});
+        task.chosen.push_back(Lanes{l.red * 256, l.green * 256, l.blue * 256, l.luma * 256} * 5 -
+                              Lanes{1, 1, 1, 1});
     const double* lin = linear_of_byte();
     for (int v = 0; v < 256; ++v)
         task.working[v] = static_cast<int32_t>(lin[v] * full_scale + 0.5);
     if (dither) {
         task.ring_rows = band_rows * task.threads + 1;
-        task.ring.assign(4 * static_cast<size_t>(task.ring_rows) * (task.width + size_t{2}), 0.0);
+        task.ring.assign(4 * static_cast<size_t>(task.ring_rows) * (task.width + size_t{2}), 0);
         if (task.threads > 1)
             task.progress = std::make_unique<RowProgress[]>(task.threads);
     }

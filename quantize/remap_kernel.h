@@ -34,14 +34,22 @@
 
 namespace {
 
-// The sums of a slot in a row of error sums (4 doubles a slot, any
+// The error arithmetic is exact. An error e = (P - L) 2.5 + 0.5 is a
+// multiple of 0.5 below 2^18 in magnitude, each share e w (w <= 30) and each
+// sum of the shares of a slot (their weights add up to 100) a multiple of 0.5
+// below 2^25: doubles hold all of them exactly, whatever the order of the
+// additions. So the loop keeps twice the error, 5 (P - L) + 1, and twice the
+// sums as integers, and forms the adjusted value from them exactly as in
+// doubles: P + 0.01 S = P + 0.005 (2 S), 0.005 being 0.01 / 2 exactly.
+
+// Twice the sums of a slot in a row of error sums (4 integers a slot, any
 // alignment).
-QV_KERNEL_INLINE Sums load_slot(const double* row, int32_t slot) {
-    Sums v;
+QV_KERNEL_INLINE Lanes load_slot(const int32_t* row, int32_t slot) {
+    Lanes v;
     std::memcpy(&v, row + 4 * static_cast<size_t>(slot), sizeof v);
     return v;
 }
-QV_KERNEL_INLINE void store_slot(double* row, int32_t slot, const Sums& v) {
+QV_KERNEL_INLINE void store_slot(int32_t* row, int32_t slot, const Lanes& v) {
     std::memcpy(row + 4 * static_cast<size_t>(slot), &v, sizeof v);
 }
 
@@ -67,13 +75,23 @@ inline Lanes clamp_and_truncate(const Sums& v) {
         out[i] = static_cast<int32_t>(v[i] < 0 ? 0 : (v[i] > full_scale ? full_scale : v[i]));
     return out;
 }
+inline Lanes operator+(Lanes a, const Lanes& b) {
+    for (int i = 0; i < 4; ++i)
+        a.c[i] += b.c[i];
+    return a;
+}
+inline Lanes operator*(Lanes a, int32_t k) {
+    for (int i = 0; i < 4; ++i)
+        a.c[i] *= k;
+    return a;
+}
 #endif
 
 // What every pixel reads, in locals of the loop: the pixel stores may alias
 // anything, and would make the compiler fetch these again from the task.
 struct PixelTables {
     const int32_t* working;
-    const Lanes* chosen;
+    const Lanes* chosen;  // per entry 5 L - 1, L its working values
     const uint8_t* colours;
 };
 
@@ -109,14 +127,14 @@ QV_KERNEL_INLINE void write_pixel(const PixelTables& tables, uint8_t* px, uint8_
 struct RowWalk {
     uint8_t* pixels;
     uint8_t* indices;  // or null
-    const double* cur;
-    double* next;
-    Sums here, ahead, below_left, below, below_right;
+    const int32_t* cur;
+    int32_t* next;
+    Lanes here, ahead, below_left, below, below_right;  // twice the sums
 };
 
-QV_KERNEL_INLINE RowWalk start_row(const RemapTask& task, int32_t y, const double* cur,
-                                   double* next) {
-    const Sums zero = {0, 0, 0, 0};
+QV_KERNEL_INLINE RowWalk start_row(const RemapTask& task, int32_t y, const int32_t* cur,
+                                   int32_t* next) {
+    const Lanes zero = {0, 0, 0, 0};
     return RowWalk{
         task.image->bits + static_cast<int64_t>(task.height - 1 - y) * task.image->stride,
         task.indices != nullptr ? task.indices + static_cast<size_t>(y) * task.width : nullptr,
@@ -140,7 +158,7 @@ QV_KERNEL_INLINE void begin_row(RowWalk& row) {
 QV_KERNEL_INLINE SelectionTargets targets_of(const PixelTables& tables, const RowWalk& row,
                                              int32_t x) {
     const Lanes plain = plain_of(tables, row.pixels + 3 * x);
-    const Lanes adjusted = clamp_and_truncate(to_sums(plain) + row.here * 0.01);
+    const Lanes adjusted = clamp_and_truncate(to_sums(plain) + to_sums(row.here) * 0.005);
     return {adjusted, plain, adjusted * weight_lanes, plain * weight_lanes};
 }
 
@@ -152,15 +170,14 @@ QV_KERNEL_INLINE void finish_pixel(const PixelTables& tables, RowWalk& row, int3
     // passed on further. Weights add up to 100 and are scaled back by the
     // 0.01 of the adjusted value; in column 0 the share to the left is
     // dropped.
-    const Sums zero = {0, 0, 0, 0};
-    const Sums e = to_sums(plain - tables.chosen[best]) * 2.5 + 0.5;
+    const Lanes e = plain * 5 - tables.chosen[best];  // twice the error
     row.here = row.ahead + e * 30;
     row.ahead = load_slot(row.cur, x + 2) + e * 10;
     if (x > 0)
         store_slot(row.next, x - 1, row.below_left + e * 20);
     row.below_left = row.below + e * 25;
     row.below = row.below_right + e * 10;
-    row.below_right = zero + e * 5;
+    row.below_right = e * 5;
     write_pixel(tables, row.pixels + 3 * x, row.indices != nullptr ? row.indices + x : nullptr,
                 best);
 }

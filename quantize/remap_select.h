@@ -276,13 +276,17 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
         const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
         state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
     }
+    // Each scan on a copy of its state, which the compiler can keep in
+    // registers.
     for (int k = 0; k < N; ++k) {
+        ScanState s = state[k];
         for (int32_t i = 0; i < head_size[k]; ++i) {
             const uint32_t j = head[k][i];
             const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
             const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
-            offer(state[k], j, a, a + b);
+            offer(s, j, a, a + b);
         }
+        state[k] = s;
     }
     if (p.count > head_count) {
         const EntrySet* const below[3] = {p.below[0], p.below[1], p.below[2]};
@@ -297,8 +301,10 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
         for (int k = 0; k < N; ++k) {
             const __m256i adjusted = broadcast_lanes(t[k].weighted_adjusted);
             const __m256i plain = broadcast_lanes(t[k].weighted_plain);
+            ScanState s = state[k];
             for (int32_t i = 0; i < tail_size[k]; i += 2)
-                offer_two(p, tail[k], i, adjusted, plain, state[k]);
+                offer_two(p, tail[k], i, adjusted, plain, s);
+            state[k] = s;
         }
     }
     for (int k = 0; k < N; ++k)

@@ -15,7 +15,7 @@
 
 // The rows that one thread walks together, each a few columns behind the one
 // above (remap_kernel.h).
-inline constexpr int32_t band_rows = 4;
+inline constexpr int32_t band_rows = 8;
 
 struct RemapTask {
     dib24* image = nullptr;
@@ -25,10 +25,10 @@ struct RemapTask {
     int32_t threads = 1;  // at most; the run may start fewer
     bool dither = true;
     std::vector<LinearPaletteEntry> linear;
-    std::vector<Lanes> chosen;                // working values of each entry
-    int32_t working[256];                     // to_linear(v / 255) * 65280, rounded
-    int32_t ring_rows = 0;                    // band_rows * threads + 1
-    std::vector<double> ring;                 // ring_rows rows of width + 2 slots of 4 sums
+    std::vector<Lanes> chosen;  // per entry 5 L - 1, L its working values (remap_kernel.h)
+    int32_t working[256];       // to_linear(v / 255) * 65280, rounded
+    int32_t ring_rows = 0;      // band_rows * threads + 1
+    std::vector<int32_t> ring;  // ring_rows rows of width + 2 slots of twice 4 sums
     std::unique_ptr<RowProgress[]> progress;  // one per thread
 };
 
