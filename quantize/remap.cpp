@@ -43,7 +43,8 @@ bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t
         task.working[v] = static_cast<int32_t>(lin[v] * full_scale + 0.5);
     if (dither) {
         task.ring_rows = band_rows * task.threads + 1;
-        task.ring.assign(4 * static_cast<size_t>(task.ring_rows) * (task.width + size_t{2}), 0);
+        task.ring =
+            LargeArray<int32_t>(4 * static_cast<size_t>(task.ring_rows) * (task.width + size_t{2}));
         if (task.threads > 1)
             task.progress = std::make_unique<RowProgress[]>(task.threads);
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/dib24.h"
+#include "quantize/large_array.h"
 #include "quantize/palette_average.h"
 #include "quantize/palette_search.h"
 #include "quantize/row_progress.h"
@@ -28,7 +29,7 @@ struct RemapTask {
     std::vector<Lanes> chosen;  // per entry 5 L - 1, L its working values (remap_kernel.h)
     int32_t working[256];       // to_linear(v / 255) * 65280, rounded
     int32_t ring_rows = 0;      // band_rows * threads + 1
-    std::vector<int32_t> ring;  // ring_rows rows of width + 2 slots of twice 4 sums
+    LargeArray<int32_t> ring;   // ring_rows rows of width + 2 slots of twice 4 sums
     std::unique_ptr<RowProgress[]> progress;  // one per thread
 };
 
