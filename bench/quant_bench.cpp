@@ -4,22 +4,27 @@
 // version on one thread, on the bitmap files named on the command line and
 // on a generated picture that holds every 24-bit colour once; reading and
 // writing the files; the literal reference of the tests once on each file.
-// Counters: time per pixel and the peak heap memory of one run.
+// Counters: time per pixel, the peak heap memory of one run and the minor
+// page faults of one run.
 //
 //   quant_bench [--no-reference] [--no-all-colours] [benchmark options] [FILE.bmp ...]
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "app/load_input.h"
 #include "image/dib24.h"
+#include "platform/win32.h"
 #include "quantize/color_table.h"
 #include "quantize/palette_average.h"
 #include "quantize/palette_build.h"
@@ -28,24 +33,60 @@
 #include "quantize/thread_count.h"
 #include "tests/quantize/reference_quantizer.h"
 
-// Heap accounting: every allocation through operator new is counted, so the
-// peak of a run is the most memory its own allocations held at once.
+// Heap accounting: every allocation through operator new (and VirtualAlloc,
+// below) is counted, so the peak of a run is the most memory its own
+// allocations held at once.
 namespace {
 size_t live_bytes = 0, peak_bytes = 0;
-}
 
-void* operator new(size_t size) {
-    void* p = std::malloc(size + 16);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    *static_cast<size_t*>(p) = size;
+void count_allocation(size_t size) {
     __atomic_add_fetch(&live_bytes, size, __ATOMIC_RELAXED);
     size_t live = __atomic_load_n(&live_bytes, __ATOMIC_RELAXED);
     size_t peak = __atomic_load_n(&peak_bytes, __ATOMIC_RELAXED);
     while (live > peak && !__atomic_compare_exchange_n(&peak_bytes, &peak, live, true,
                                                        __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
     }
+}
+}  // namespace
+
+void* operator new(size_t size) {
+    void* p = std::malloc(size + 16);
+    if (p == nullptr)
+        throw std::bad_alloc();
+    *static_cast<size_t*>(p) = size;
+    count_allocation(size);
     return static_cast<char*>(p) + 16;
+}
+
+// The quantizer's large arrays come from VirtualAlloc, not operator new: the
+// link wraps it (bench/CMakeLists.txt) so that they are counted too.
+namespace {
+std::mutex regions_lock;
+std::map<void*, size_t> regions;
+}  // namespace
+
+extern "C" LPVOID WINAPI __real_VirtualAlloc(LPVOID, SIZE_T, DWORD, DWORD);
+extern "C" BOOL WINAPI __real_VirtualFree(LPVOID, SIZE_T, DWORD);
+extern "C" LPVOID WINAPI __wrap_VirtualAlloc(LPVOID address, SIZE_T size, DWORD type,
+                                             DWORD protect) {
+    LPVOID p = __real_VirtualAlloc(address, size, type, protect);
+    if (p != nullptr) {
+        std::lock_guard<std::mutex> hold(regions_lock);
+        regions[p] = size;
+        count_allocation(size);
+    }
+    return p;
+}
+extern "C" BOOL WINAPI __wrap_VirtualFree(LPVOID address, SIZE_T size, DWORD type) {
+    {
+        std::lock_guard<std::mutex> hold(regions_lock);
+        const auto found = regions.find(address);
+        if (found != regions.end()) {
+            __atomic_sub_fetch(&live_bytes, found->second, __ATOMIC_RELAXED);
+            regions.erase(found);
+        }
+    }
+    return __real_VirtualFree(address, size, type);
 }
 // The size lives in front of the block; GCC cannot see that the pointer
 // came from the operator new above.
@@ -108,21 +149,35 @@ double pixels_of(const dib24& image) {
     return static_cast<double>(image.width) * image.height;
 }
 
-void set_counters(benchmark::State& state, const dib24& image, size_t peak) {
+// The minor page faults of the whole process so far (every thread's).
+long minor_faults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// `faults`: the minor page faults of the timed parts of all iterations.
+void set_counters(benchmark::State& state, const dib24& image, size_t peak, long faults = -1) {
     state.counters["per_pixel"] =
         benchmark::Counter(pixels_of(image), benchmark::Counter::kIsIterationInvariantRate |
                                                  benchmark::Counter::kInvert);
     if (peak > 0)
         state.counters["peak_MiB"] = static_cast<double>(peak) / 1048576.0;
+    if (faults >= 0)
+        state.counters["faults"] =
+            benchmark::Counter(static_cast<double>(faults), benchmark::Counter::kAvgIterations);
 }
 
 void table(benchmark::State& state, const Picture* p, int32_t threads) {
+    long faults = 0;
     for (auto _ : state) {
+        const long before = minor_faults();
         ColorTable table;
         fill_color_table(p->image, table, threads);
         benchmark::DoNotOptimize(table.data());
+        faults += minor_faults() - before;
     }
-    set_counters(state, p->image, 0);
+    set_counters(state, p->image, 0, faults);
 }
 
 void clusters(benchmark::State& state, const Picture* p) {
@@ -147,12 +202,15 @@ void average(benchmark::State& state, const Picture* p) {
 
 // Reading the file as the programs do, and writing the picture back.
 void load(benchmark::State& state, const Picture* p) {
+    long faults = 0;
     for (auto _ : state) {
+        const long before = minor_faults();
         dib24 image;
         image.create(1, 1, 0);
         benchmark::DoNotOptimize(load_input(image, p->path.c_str()));
+        faults += minor_faults() - before;
     }
-    set_counters(state, p->image, 0);
+    set_counters(state, p->image, 0, faults);
 }
 
 void save(benchmark::State& state, const Picture* p) {
@@ -166,13 +224,16 @@ void save(benchmark::State& state, const Picture* p) {
 
 void remap(benchmark::State& state, const Picture* p, RemapPixels run, int32_t threads) {
     dib24 work;
+    long faults = 0;
     for (auto _ : state) {
         state.PauseTiming();
         copy_image(p->image, work);
         state.ResumeTiming();
+        const long before = minor_faults();
         run(work, p->palette, nullptr, threads, true);
+        faults += minor_faults() - before;
     }
-    set_counters(state, p->image, 0);
+    set_counters(state, p->image, 0, faults);
 }
 
 void quantize_on(dib24& image, FILE* sink, int32_t threads) {
@@ -189,17 +250,20 @@ void whole(benchmark::State& state, const Picture* p, void (*quantize)(dib24&, F
     dib24 work;
     FILE* sink = std::tmpfile();
     size_t peak = 0;
+    long faults = 0;
     for (auto _ : state) {
         state.PauseTiming();
         copy_image(p->image, work);
         const size_t base = live_bytes;
         peak_bytes = live_bytes;
         state.ResumeTiming();
+        const long before = minor_faults();
         quantize(work, sink, threads);
+        faults += minor_faults() - before;
         peak = std::max(peak, peak_bytes - base);
     }
     std::fclose(sink);
-    set_counters(state, p->image, peak);
+    set_counters(state, p->image, peak, faults);
 }
 
 // On a machine shared with others a run is only ever slowed down: the

@@ -25,8 +25,8 @@ std::map<uintptr_t, size_t>& regions() {
 
 }  // namespace
 
-LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType,
-                           DWORD flProtect) {
+extern "C" LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType,
+                                      DWORD flProtect) {
     if (lpAddress != nullptr || dwSize == 0 || flAllocationType != (MEM_COMMIT | MEM_RESERVE) ||
         flProtect != PAGE_READWRITE) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -64,7 +64,7 @@ LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationTy
     return reinterpret_cast<LPVOID>(start);
 }
 
-BOOL WINAPI VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
+extern "C" BOOL WINAPI VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
     if (dwSize != 0 || dwFreeType != MEM_RELEASE) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -16,7 +16,9 @@
 // take whole 2 MiB pages, offered to the kernel's transparent huge pages, so
 // that touching them costs one page fault per 2 MiB instead of one per
 // 4 KiB.
-LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType,
-                           DWORD flProtect);
+// C linkage, as the system's own: a tool can wrap them by their plain names
+// (the benchmark counts the regions with the heap).
+extern "C" LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType,
+                                      DWORD flProtect);
 // Releases a region that VirtualAlloc returned (dwSize 0, MEM_RELEASE).
-BOOL WINAPI VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
+extern "C" BOOL WINAPI VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
