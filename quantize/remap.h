@@ -1,5 +1,6 @@
-// Dithered remapping: every pixel replaced by a palette colour chosen in
-// linear light, with its error diffused to the right and into the next row.
+// The remapping: every pixel replaced by a palette colour chosen in linear
+// light, its error diffused to the right and into the next row (dithering) or
+// not.
 #pragma once
 
 #include <cstddef>

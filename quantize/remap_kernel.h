@@ -75,16 +75,6 @@ inline Lanes clamp_and_truncate(const Sums& v) {
         out[i] = static_cast<int32_t>(v[i] < 0 ? 0 : (v[i] > full_scale ? full_scale : v[i]));
     return out;
 }
-inline Lanes operator+(Lanes a, const Lanes& b) {
-    for (int i = 0; i < 4; ++i)
-        a.c[i] += b.c[i];
-    return a;
-}
-inline Lanes operator*(Lanes a, int32_t k) {
-    for (int i = 0; i < 4; ++i)
-        a.c[i] *= k;
-    return a;
-}
 #endif
 
 // What every pixel reads, in locals of the loop: the pixel stores may alias
@@ -119,11 +109,9 @@ QV_KERNEL_INLINE void write_pixel(const PixelTables& tables, uint8_t* px, uint8_
 // One row as the pixel loop walks it: where its pixels are, the error sums
 // it reads (`cur`, left by the row above) and leaves (`next`), and its own
 // open shares. A row's shares to its right neighbours are kept here (`here`,
-// `ahead`) and added after the row above's total; the three open slots of the
-// row below likewise, each stored once complete (slot x - 1 at column x). So
-// every slot receives its shares in the order of a single pass: the slot x
-// that a row reads gets the row above's shares from columns x - 2 .. x + 1,
-// then the row's own from x - 2 and x - 1.
+// `ahead`) and added to the row above's total; the three open slots of the
+// row below likewise, each stored once complete (slot x - 1 at column x), so
+// that no slot is written twice and the row below needs no clearing.
 struct RowWalk {
     uint8_t* pixels;
     uint8_t* indices;  // or null

@@ -39,6 +39,16 @@ inline Lanes operator*(Lanes a, const Lanes& b) {
         a.c[i] *= b.c[i];
     return a;
 }
+inline Lanes operator+(Lanes a, const Lanes& b) {
+    for (int i = 0; i < 4; ++i)
+        a.c[i] += b.c[i];
+    return a;
+}
+inline Lanes operator*(Lanes a, int32_t k) {
+    for (int i = 0; i < 4; ++i)
+        a.c[i] *= k;
+    return a;
+}
 struct Sums {
     double c[4];
     double& operator[](int i) { return c[i]; }
@@ -52,11 +62,6 @@ inline Sums operator+(Sums a, const Sums& b) {
 inline Sums operator*(Sums a, double k) {
     for (int i = 0; i < 4; ++i)
         a.c[i] *= k;
-    return a;
-}
-inline Sums operator+(Sums a, double k) {
-    for (int i = 0; i < 4; ++i)
-        a.c[i] += k;
     return a;
 }
 #endif
