@@ -18,6 +18,7 @@
 #include "platform/portable/gdi.h"
 #include "platform/portable/kernel.h"
 #include "platform/portable/global_memory.h"
+#include "platform/portable/virtual_memory.h"
 #include "platform/portable/clipboard.h"
 #include "platform/portable/user.h"
 #endif

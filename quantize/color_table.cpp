@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 
 #include "quantize/color_convert.h"
+#include "quantize/large_array.h"
+#include "quantize/worker_threads.h"
 
 // The table is gathered in two passes over the picture. The first marks the
 // pixel values that occur in a set of all 2^24 values, one bit each; each
@@ -58,18 +57,18 @@ inline void fetch_soon(const void* p) {
 // every word the number of keys in the words before it, so that a key's
 // number takes one word and one count.
 struct KeySet {
-    std::unique_ptr<uint64_t[]> words;
-    std::unique_ptr<uint32_t[]> before;
+    LargeArray<uint64_t> words{key_count / 64};
+    LargeArray<uint32_t> before;
 
-    KeySet() : words(new uint64_t[key_count / 64]()) {}
     void mark(int32_t key) { words[key >> 6] |= uint64_t{1} << (key & 63); }
     void add(const KeySet& other) {
         for (uint32_t w = 0; w < key_count / 64; ++w)
             words[w] |= other.words[w];
     }
+    void clear() { std::fill_n(words.data(), key_count / 64, 0); }
     // Counts the keys; afterwards number() may be asked.
     uint32_t count() {
-        before.reset(new uint32_t[key_count / 64]);
+        before = LargeArray<uint32_t>(key_count / 64);
         uint32_t total = 0;
         for (uint32_t w = 0; w < key_count / 64; ++w) {
             before[w] = total;
@@ -130,9 +129,10 @@ void convert_values(const KeySet& values, uint32_t first, uint32_t end, KeySet& 
 // the numbers (with their keys) in the order in which the band first meets
 // them.
 struct BandCounts {
-    std::vector<uint32_t> counts;
-    std::vector<uint32_t> order;
-    std::vector<int32_t> keys;
+    LargeArray<uint32_t> counts;
+    LargeArray<uint32_t> order;  // room for every number
+    LargeArray<int32_t> keys;
+    uint32_t met = 0;  // numbers met so far
 };
 
 void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& set, uint32_t colours,
@@ -149,10 +149,12 @@ void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& se
         band.counts[(line >> number_shift) & 0xffffff] +=
             static_cast<uint32_t>(line >> count_shift);
     };
-    band.counts.assign(colours, 0);
+    band.counts = LargeArray<uint32_t>(colours);
+    band.order = LargeArray<uint32_t>(colours);
+    band.keys = LargeArray<int32_t>(colours);
     std::vector<uint64_t> met((colours + 63) / 64, 0);  // numbers met in this band
     const YccSteps& steps = ycc_steps();
-    const std::unique_ptr<uint64_t[]> lines(new uint64_t[1 << cache_bits]());
+    LargeArray<uint64_t> lines(1 << cache_bits);
     // A pixel `ahead` places further on whose value its line does not hold
     // yet has its key converted early and the words of its number, and the
     // count of the value it will replace, fetched into the cache, so that the
@@ -207,8 +209,8 @@ void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& se
             const uint32_t number = set.number(key);
             if ((met[number >> 6] & (uint64_t{1} << (number & 63))) == 0) {
                 met[number >> 6] |= uint64_t{1} << (number & 63);
-                band.order.push_back(number);
-                band.keys.push_back(key);
+                band.order[band.met] = number;
+                band.keys[band.met++] = key;
             }
             line = (rgb + 1) | (uint64_t{number} << number_shift) | (uint64_t{1} << count_shift);
         }
@@ -230,46 +232,41 @@ int32_t band_start(const dib24& image, int32_t bands, int32_t k) {
     return static_cast<int32_t>(static_cast<int64_t>(image.height) * k / bands);
 }
 
-// Runs work(k) for k = 0 .. count - 1, work(0) on the calling thread and the
-// others on threads of their own; what the system refuses to start runs here
-// after the rest.
-void on_threads(int32_t count, const std::function<void(int32_t)>& work) {
-    std::vector<std::thread> helpers;
-    int32_t started = 1;
-    try {
-        for (; started < count; ++started)
-            helpers.emplace_back(work, started);
-    } catch (const std::system_error&) {
-    }
-    work(0);
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (int32_t k = started; k < count; ++k)
-        work(k);
-}
-
-// A set filled in `parts` parts, each on a thread of its own.
+// Fills a set in parts, each on a thread of its own and in a set of
+// `sets` (one per thread, empty), and gathers them in sets[0]; returns how
+// many parts there were.
 template <class Fill>
-KeySet merged(int32_t parts, const Fill& fill) {
-    std::vector<KeySet> sets(parts);
-    on_threads(parts, [&](int32_t k) { fill(k, sets[k]); });
+int32_t fill_in_parts(std::vector<KeySet>& sets, const Fill& fill) {
+    int32_t parts = 1;
+    run_on_threads(static_cast<int32_t>(sets.size()), [&](int32_t k, int32_t n) {
+        if (k == 0)
+            parts = n;
+        fill(k, n, sets[k]);
+    });
     for (int32_t k = 1; k < parts; ++k)
         sets[0].add(sets[k]);
-    return std::move(sets[0]);
+    return parts;
 }
 
 // The keys of the picture's colours, gathered in bands of rows and then in
-// ranges of pixel values on `bands` threads.
-KeySet picture_keys(const dib24& image, int32_t bands) {
-    const KeySet values = merged(bands, [&](int32_t k, KeySet& set) {
-        mark_band(image, band_start(image, bands, k), band_start(image, bands, k + 1), set);
+// ranges of pixel values on up to `threads` threads. The parts of the first
+// pass, cleared, take those of the second.
+KeySet picture_keys(const dib24& image, int32_t threads) {
+    std::vector<KeySet> sets(threads);
+    const int32_t parts = fill_in_parts(sets, [&](int32_t k, int32_t n, KeySet& set) {
+        mark_band(image, band_start(image, n, k), band_start(image, n, k + 1), set);
     });
-    return merged(bands, [&](int32_t k, KeySet& set) {
+    const KeySet values = std::move(sets[0]);
+    sets[0] = KeySet();
+    for (int32_t k = 1; k < parts; ++k)
+        sets[k].clear();
+    fill_in_parts(sets, [&](int32_t k, int32_t n, KeySet& set) {
         const auto word = [&](int32_t part) {
-            return static_cast<uint32_t>(uint64_t{key_count / 64} * part / bands);
+            return static_cast<uint32_t>(uint64_t{key_count / 64} * part / n);
         };
         convert_values(values, word(k), word(k + 1), set);
     });
+    return std::move(sets[0]);
 }
 
 }  // namespace
@@ -279,33 +276,35 @@ void fill_color_table(const dib24& image, ColorTable& table) {
 }
 
 // Each thread scans one band of rows in both passes (and converts one range
-// of pixel values between them). The bands' orders of first occurrence are
-// merged in picture order, so every colour keeps the
-// slot of its first occurrence in a single scan, and the counts add up as
-// integers.
+// of pixel values between them), as many bands as threads started. The
+// bands' orders of first occurrence are merged in picture order, so every
+// colour keeps the slot of its first occurrence in a single scan, and the
+// counts add up as integers.
 void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
     table.clear();
     if (image.bits == nullptr || image.width <= 0 || image.height <= 0)
         return;
-    const int32_t bands = std::clamp(threads, 1, image.height);
+    const int32_t most = std::clamp(threads, 1, image.height);
 
-    KeySet keys = picture_keys(image, bands);
+    KeySet keys = picture_keys(image, most);
     const uint32_t colours = keys.count();
 
-    std::vector<BandCounts> band(bands);
-    on_threads(bands, [&](int32_t k) {
-        count_band(image, band_start(image, bands, k), band_start(image, bands, k + 1), keys,
-                   colours, band[k]);
+    std::vector<BandCounts> band(most);
+    int32_t bands = 1;
+    run_on_threads(most, [&](int32_t k, int32_t n) {
+        if (k == 0)
+            bands = n;
+        count_band(image, band_start(image, n, k), band_start(image, n, k + 1), keys, colours,
+                   band[k]);
     });
 
-    std::vector<uint32_t>& counts = band[0].counts;
-    std::vector<uint32_t> number_of_slot;
+    LargeArray<uint32_t>& counts = band[0].counts;
+    LargeArray<uint32_t> number_of_slot(colours);
     std::vector<uint8_t> placed(bands > 1 ? colours : 0, 0);
     table.reserve(colours);
-    number_of_slot.reserve(colours);
     for (int32_t k = 0; k < bands; ++k) {
         BandCounts& b = band[k];
-        for (size_t i = 0; i < b.order.size(); ++i) {
+        for (uint32_t i = 0; i < b.met; ++i) {
             const uint32_t number = b.order[i];
             if (bands > 1) {
                 if (placed[number])
@@ -317,7 +316,7 @@ void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
                               static_cast<uint8_t>(key)},
                              0,
                              0.0});
-            number_of_slot.push_back(number);
+            number_of_slot[table.size() - 1] = number;
         }
         if (k > 0) {
             for (uint32_t n = 0; n < colours; ++n)

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include "quantize/large_array.h"
 
 namespace {
 
@@ -20,9 +23,9 @@ struct Range {
 };
 
 struct Clusters {
-    std::vector<Member> members;
-    std::vector<Member> scratch;
-    std::vector<Range> ranges;  // per cluster number
+    LargeArray<Member> members;  // one per colour of the table
+    LargeArray<Member> scratch;  // room for the members a split moves
+    std::vector<Range> ranges;   // per cluster number
     std::vector<SplitCandidate> candidates;
     int32_t limit;
 };
@@ -84,15 +87,15 @@ void split_cluster(Clusters& state, int32_t k, int32_t g) {
     // Members at or below the cut (note: at, not only below) form the new
     // cluster; both runs keep table order.
     Member* low = first;
-    state.scratch.clear();
+    Member* high = state.scratch.data();
     for (Member* m = first; m != last; ++m) {
         if (m->channels[axis] <= t) {
             *low++ = *m;
         } else {
-            state.scratch.push_back(*m);
+            *high++ = *m;
         }
     }
-    std::copy(state.scratch.begin(), state.scratch.end(), low);
+    std::copy(state.scratch.data(), high, low);
     const size_t split = static_cast<size_t>(low - state.members.data());
     state.ranges.push_back({state.ranges[k].first, split});
     state.ranges[k].first = split;
@@ -103,16 +106,15 @@ void split_cluster(Clusters& state, int32_t k, int32_t g) {
 }  // namespace
 
 int32_t build_clusters(ColorTable& table, int32_t limit) {
-    Clusters state;
-    state.limit = limit;
-    state.members.reserve(table.size());
+    Clusters state{
+        LargeArray<Member>(table.size()), LargeArray<Member>(table.size()), {}, {}, limit};
     double sum = 0;
     for (size_t i = 0; i < table.size(); ++i) {
         const ColorEntry& e = table[i];
         sum += e.weight;
-        state.members.push_back({static_cast<int32_t>(i),
-                                 static_cast<uint32_t>(e.weight),
-                                 {e.channels[0], e.channels[1], e.channels[2]}});
+        state.members[i] = {static_cast<int32_t>(i),
+                            static_cast<uint32_t>(e.weight),
+                            {e.channels[0], e.channels[1], e.channels[2]}};
     }
     state.ranges.push_back({0, table.size()});
     state.candidates.push_back({0, 0, sum});

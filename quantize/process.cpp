@@ -1,5 +1,7 @@
 #include "quantize/process.h"
 
+#include <algorithm>
+
 #include "quantize/color_table.h"
 #include "quantize/palette_build.h"
 #include "quantize/remap.h"
@@ -32,7 +34,7 @@ void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8
         ColorTable table;
         fill_color_table(image, table, threads);
         std::fprintf(report, "color count: %d\n", static_cast<int>(table.size()));
-        const int32_t count = build_clusters(table, options.colors);
+        const int32_t count = build_clusters(table, std::clamp(options.colors, 1, 255));
         std::fprintf(report, "palette count:%d\n", count);
         palette = average_palette(table, count, report);
     }
@@ -42,7 +44,7 @@ void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8
         indices->assign(pixels ? static_cast<size_t>(image.width) * image.height : 0, 0);
         index_bytes = indices->data();
     }
-    remap_image(image, palette, report, remap_versions().back().run, threads, index_bytes);
+    remap_image(image, palette, report, fastest_remap(), threads, options.dither, index_bytes);
     std::fflush(report);
     if (palette_out != nullptr)
         *palette_out = std::move(palette);

@@ -5,13 +5,16 @@
 // at least AVX2), so everything here has internal linkage.
 //
 // Every such selection (select_group) works in three steps for each pixel:
-// 1. the distances of the head entries (the first 32), a vector at a time;
+// 1. the distances of the head entries (the first 32), a vector at a time
+//    (head_step, written once over the vector width's operations);
 // 2. the head entries that can still be accepted (below), scanned exactly in
 //    index order;
 // 3. the later entries that can still be accepted lie within reach of the
 //    scan's sum (which never grows) from both targets (reach_of): those
-//    inside the box of that reach (tail_within), scanned exactly in index
+//    inside the box of that reach (entries_within), scanned exactly in index
 //    order.
+// A width gives the vector operations and, being the part that differs
+// most, the listing of entries (see Width256, Width512).
 // An entry left out could not have been accepted, so it could not have
 // changed the state either.
 //
@@ -65,7 +68,7 @@ constexpr int32_t far_away = 0x3fffffff;
 constexpr int32_t head_count = 32;
 
 // Index of a slot that is never a palette entry (a palette has at most 255):
-// it pads lists of candidates to whole groups.
+// it ends a list of candidates, which is scanned two entries at a time.
 constexpr int32_t no_entry = 255;
 
 // A little above sqrt(2): sqrt(2) (1 + 1.6e-6).
@@ -130,73 +133,97 @@ QV_SELECT_INLINE void offer(ScanState& s, int64_t j, int64_t aj, int64_t sj) {
         : "cc");
 }
 
-// The distance between the two targets.
-QV_SELECT_INLINE int32_t apart_of(__m128i adjusted, __m128i plain) {
-    const __m128i gaps = _mm_abs_epi32(_mm_sub_epi32(adjusted, plain));
-    const __m128i half = _mm_max_epi32(gaps, _mm_shuffle_epi32(gaps, 0x4e));
-    return _mm_cvtsi128_si32(_mm_max_epi32(half, _mm_shuffle_epi32(half, 0xb1)));
+// Both weighted targets, every channel in all lanes of a vector of the width
+// W. (Written out channel by channel: with arrays of vectors the compiler
+// keeps them in memory.)
+template <class W>
+struct Broadcast {
+    typename W::Int a0, a1, a2, a3, p0, p1, p2, p3;
+};
+
+template <class W>
+QV_SELECT_INLINE Broadcast<W> broadcast_targets(const SelectionTargets& t) {
+    const Lanes& a = t.weighted_adjusted;
+    const Lanes& q = t.weighted_plain;
+    return {W::set1(a[0]), W::set1(a[1]), W::set1(a[2]), W::set1(a[3]),
+            W::set1(q[0]), W::set1(q[1]), W::set1(q[2]), W::set1(q[3])};
 }
 
-// The largest distance to either target that an entry j with
-// a_j + b_j <= s can have, when the targets are `apart`. With x the larger
-// and y the smaller of its two distances, y >= |x - apart|, as the distance
-// is a norm (apart <= x + y and x - y <= apart). So
-// x^2 + (x - apart)^2 <= s: x <= (apart + sqrt(2s - apart^2)) / 2, and no
-// entry qualifies where 2s < apart^2. The square root is correctly rounded
-// and the values exact in doubles (below 2^53), so adding 1 covers the
-// roundings.
-QV_SELECT_INLINE int32_t reach_of(int64_t s, int32_t apart) {
-    const double d = apart;
-    const __m128d root = _mm_sqrt_sd(
-        _mm_setzero_pd(), _mm_set_sd(std::max(2.0 * static_cast<double>(s) - d * d, 0.0)));
-    return static_cast<int32_t>((d + _mm_cvtsd_f64(root)) * 0.5) + 1;
+template <class W>
+QV_SELECT_INLINE typename W::Int gap(typename W::Int w, typename W::Int q) {
+    return W::abs(W::sub(w, q));
 }
 
-// The entries after the head whose distances to both targets are at most
-// `reach`: for each of red, green and blue the byte range
-// |256 byte - q| <= reach / weight around both unweighted targets q, found
-// through the sets of entries below each byte value. Luma is left out: for
-// palette entries it follows from the other three channels, and leaving a
-// channel out only lets more entries through to the exact test.
-QV_SELECT_INLINE __m256i tail_within(const WidePalette& p, __m128i adjusted, __m128i plain,
-                                     int32_t reach) {
-    // The targets come weighted; dividing back is exact (they are multiples
-    // of the weights, below 2^24, so the rounded quotient is the integer).
-    // The reach per channel is formed in single precision and one more is
-    // allowed for its rounding, so the box may only grow.
-    const __m128 inverse_weight = _mm_setr_ps(1.0f / 10, 1.0f / 13, 1.0f / 6, 1.0f / 10);
-    const __m128i qa = _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(adjusted), inverse_weight));
-    const __m128i qp = _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(plain), inverse_weight));
-    const __m128i r = _mm_add_epi32(
-        _mm_cvttps_epi32(_mm_mul_ps(_mm_set1_ps(static_cast<float>(reach)), inverse_weight)),
-        _mm_set1_epi32(1));
-    // Lowest byte with 256 byte >= max(q) - r (the arithmetic shift rounds
-    // toward minus infinity), and one past the highest with
-    // 256 byte <= min(q) + r.
-    const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi32(256);
-    const __m128i low = _mm_min_epi32(
-        _mm_max_epi32(
-            _mm_srai_epi32(
-                _mm_add_epi32(_mm_sub_epi32(_mm_max_epi32(qa, qp), r), _mm_set1_epi32(255)), 8),
-            zero),
-        top);
-    const __m128i end = _mm_min_epi32(
-        _mm_max_epi32(_mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_min_epi32(qa, qp), r), 8),
-                                    _mm_set1_epi32(1)),
-                      zero),
-        top);
-    alignas(16) int32_t lows[4], ends[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lows), low);
-    _mm_store_si128(reinterpret_cast<__m128i*>(ends), end);
-    __m256i set = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&p.tail));
-    for (int c = 0; c < 3; ++c) {
-        const __m256i upto_end =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&p.below[c][ends[c]]));
-        const __m256i upto_low =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&p.below[c][lows[c]]));
-        set = _mm256_and_si256(set, _mm256_andnot_si256(upto_low, upto_end));
+// The distances of the W::lanes entries of head block `block` to both
+// targets.
+template <class W>
+QV_SELECT_INLINE void block_distances(const WidePalette& p, int32_t block, const Broadcast<W>& t,
+                                      typename W::Int& to_adjusted, typename W::Int& to_plain) {
+    const typename W::Int w0 = W::load(&p.weighted[0][W::lanes * block]);
+    const typename W::Int w1 = W::load(&p.weighted[1][W::lanes * block]);
+    const typename W::Int w2 = W::load(&p.weighted[2][W::lanes * block]);
+    const typename W::Int w3 = W::load(&p.weighted[3][W::lanes * block]);
+    to_adjusted = W::max(W::max(gap<W>(w0, t.a0), gap<W>(w1, t.a1)),
+                         W::max(gap<W>(w2, t.a2), gap<W>(w3, t.a3)));
+    to_plain = W::max(W::max(gap<W>(w0, t.p0), gap<W>(w1, t.p1)),
+                      W::max(gap<W>(w2, t.p2), gap<W>(w3, t.p3)));
+}
+
+// Lane i the minimum of lanes 0 .. i of v.
+template <class W, int shift = 1>
+QV_SELECT_INLINE typename W::Float prefix_min(typename W::Float v) {
+    if constexpr (shift < W::lanes)
+        return prefix_min<W, 2 * shift>(W::min(v, W::template lanes_up<shift>(v)));
+    else
+        return v;
+}
+
+// W::lanes head entries: which of them can still be accepted (the anchors
+// above), one bit each. `bound` carries the smallest sum of the anchors so
+// far and of entry 0, in all lanes.
+template <class W>
+QV_SELECT_INLINE uint32_t head_candidates(typename W::Int to_adjusted, typename W::Int to_plain,
+                                          typename W::Float k, typename W::Float q,
+                                          typename W::Float& bound) {
+    const typename W::Float da = W::to_float(to_adjusted), dp = W::to_float(to_plain);
+    const typename W::Float a = W::mul(da, da), b = W::mul(dp, dp);
+    const typename W::Float sum = W::add(a, b);
+    const typename W::Mask anchor = W::at_least(b, W::add(W::mul(da, k), q));
+    // Prefix minimum of the anchors' sums, lane by lane, and of the bound.
+    // Taking the entry's own sum in where it is an anchor changes nothing:
+    // it passes its own test.
+    const typename W::Float v =
+        W::min(prefix_min<W>(W::select(anchor, sum, W::set1f(__builtin_inff()))), bound);
+    bound = W::last_lane(v);
+    return W::bits(W::at_most(sum, W::mul(v, W::set1f(one_above))));
+}
+
+// Stores the distances of the head entries to both targets and lists the
+// head entries that can still be accepted in index order, one byte each;
+// returns how many.
+template <class W>
+QV_SELECT_INLINE int32_t head_step(const WidePalette& p, const SelectionTargets& t, int32_t apart,
+                                   int32_t* to_adjusted, int32_t* to_plain, uint8_t* list) {
+    constexpr int blocks = head_count / W::lanes;
+    const Broadcast<W> targets = broadcast_targets<W>(t);
+    const float d = static_cast<float>(apart);
+    const typename W::Float k = W::set1f(d * sqrt2_above);
+    const typename W::Float q = W::set1f(d * d * one_above);
+    typename W::Int da[blocks], dp[blocks];
+#pragma GCC unroll 4
+    for (int b = 0; b < blocks; ++b) {
+        block_distances<W>(p, b, targets, da[b], dp[b]);
+        W::store(to_adjusted + W::lanes * b, da[b]);
+        W::store(to_plain + W::lanes * b, dp[b]);
     }
-    return set;
+    const int64_t a0 = to_adjusted[0], b0 = to_plain[0];
+    typename W::Float bound = W::set1f(static_cast<float>(a0 * a0 + b0 * b0));
+    uint64_t candidates = 0;
+#pragma GCC unroll 4
+    for (int b = 0; b < blocks; ++b)
+        candidates |= uint64_t{head_candidates<W>(da[b], dp[b], k, q, bound)} << (W::lanes * b);
+    candidates &= ~uint64_t{1};  // entry 0 is the starting state
+    return W::list_head(candidates, list);
 }
 
 // Offers two listed entries, list[i] and list[i + 1], in index order; their
@@ -225,54 +252,59 @@ QV_SELECT_INLINE void offer_two(const WidePalette& p, const uint8_t* list, int32
     offer(state, j1, av[2], sv[2]);
 }
 
+QV_SELECT_INLINE __m256i broadcast_lanes(const Lanes& v) {
+    return _mm256_broadcastsi128_si256(reinterpret_cast<__m128i>(v));
+}
+
 // The selection for N pixels, each step for all of them before the next, so
 // that their independent chains overlap. Each pixel scans only its own
 // candidates: padding the shorter lists to the longest would cost more than
-// the overlap gains. `Width` gives the vector work:
-// Width::head(palette, adjusted, plain, apart, to_adjusted, to_plain, list)
-// stores the distances of the head entries and
-// lists the head entries that can still be accepted in index order, one byte
-// each, and returns how many; Width::list_entries(set, list) lists a set of
-// entries in index order, one byte each, followed by at least 64 bytes of
-// no_entry (a list of odd length is scanned two at a time), and returns how
-// many.
-template <class Width, int N>
-QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted,
-                                   const __m128i* plain, int32_t* chosen) {
+// the overlap gains. W::list_entries(set, list) lists a set of entries in
+// index order, one byte each, followed by at least 64 bytes of no_entry, and
+// returns how many.
+template <class W, int N>
+QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets* t,
+                                   int32_t* chosen) {
     ScanState state[N];
     int32_t apart[N];
     alignas(64) int32_t to_adjusted[N][head_count], to_plain[N][head_count];
     alignas(64) uint8_t head[N][64];
     int32_t head_size[N];
     for (int k = 0; k < N; ++k) {
-        apart[k] = apart_of(adjusted[k], plain[k]);
-        head_size[k] =
-            Width::head(p, adjusted[k], plain[k], apart[k], to_adjusted[k], to_plain[k], head[k]);
+        apart[k] = apart_of(t[k]);
+        head_size[k] = head_step<W>(p, t[k], apart[k], to_adjusted[k], to_plain[k], head[k]);
         const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
         state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
     }
+    // Each scan on a copy of its state, which the compiler can keep in
+    // registers.
     for (int k = 0; k < N; ++k) {
+        ScanState s = state[k];
         for (int32_t i = 0; i < head_size[k]; ++i) {
             const uint32_t j = head[k][i];
             const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
             const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
-            offer(state[k], j, a, a + b);
+            offer(s, j, a, a + b);
         }
+        state[k] = s;
     }
     if (p.count > head_count) {
+        const EntrySet* const below[3] = {p.below[0], p.below[1], p.below[2]};
         alignas(64) uint8_t tail[N][320];
         int32_t tail_size[N];
-        __m256i adjusted_v[N], plain_v[N];
         for (int k = 0; k < N; ++k) {
-            const __m256i set =
-                tail_within(p, adjusted[k], plain[k], reach_of(state[k].sum, apart[k]));
-            tail_size[k] = Width::list_entries(set, tail[k]);
-            adjusted_v[k] = _mm256_broadcastsi128_si256(adjusted[k]);
-            plain_v[k] = _mm256_broadcastsi128_si256(plain[k]);
+            EntrySet set = entries_within(below, t[k], reach_of(state[k].sum, apart[k]));
+            for (int w = 0; w < 4; ++w)
+                set.word[w] &= p.tail.word[w];
+            tail_size[k] = W::list_entries(set, tail[k]);
         }
         for (int k = 0; k < N; ++k) {
+            const __m256i adjusted = broadcast_lanes(t[k].weighted_adjusted);
+            const __m256i plain = broadcast_lanes(t[k].weighted_plain);
+            ScanState s = state[k];
             for (int32_t i = 0; i < tail_size[k]; i += 2)
-                offer_two(p, tail[k], i, adjusted_v[k], plain_v[k], state[k]);
+                offer_two(p, tail[k], i, adjusted, plain, s);
+            state[k] = s;
         }
     }
     for (int k = 0; k < N; ++k)
@@ -280,64 +312,42 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const __m128i* adjusted
 }
 
 // The selection as the pixel loop asks for it.
-template <class Width>
+template <class W>
 struct GroupSelect {
     const WidePalette& palette;
-    QV_REMAP_TARGET __attribute__((always_inline)) int32_t operator()(Lanes adjusted,
-                                                                      Lanes plain) const {
-        const __m128i a = reinterpret_cast<__m128i>(adjusted), q = reinterpret_cast<__m128i>(plain);
+    QV_SELECT_INLINE int32_t operator()(const SelectionTargets& t) const {
         int32_t best;
-        select_group<Width, 1>(palette, &a, &q, &best);
+        select_group<W, 1>(palette, &t, &best);
         return best;
     }
     template <int N>
-    QV_REMAP_TARGET __attribute__((always_inline)) void group(const Lanes* adjusted,
-                                                              const Lanes* plain,
-                                                              int32_t* best) const {
-        __m128i a[N], q[N];
-        for (int i = 0; i < N; ++i) {
-            a[i] = reinterpret_cast<__m128i>(adjusted[i]);
-            q[i] = reinterpret_cast<__m128i>(plain[i]);
-        }
-        select_group<Width, N>(palette, a, q, best);
+    QV_SELECT_INLINE void group(const SelectionTargets* t, int32_t* best) const {
+        select_group<W, N>(palette, t, best);
     }
 };
 
-template <class Width>
+template <class W>
 QV_REMAP_TARGET void remap_pixels_with(dib24& image, const Palette& palette, uint8_t* indices,
-                                       int32_t threads) {
+                                       int32_t threads, bool dither) {
     RemapTask task;
-    if (!prepare_task(task, image, palette, indices, threads))
+    if (!prepare_task(task, image, palette, indices, threads, dither))
         return;
     const std::unique_ptr<WidePalette> wide = make_wide_palette(task.linear);
-    const GroupSelect<Width> select{*wide};
-    run_threads(task, [&](int32_t thread) { remap_rows(task, select, thread); });
+    remap_task_with(task, GroupSelect<W>{*wide});
 }
 
 // Two at a time, as the pixel loop asks, and the last one alone.
-template <class Width>
+template <class W>
 QV_REMAP_TARGET void select_entries_with(const std::vector<LinearPaletteEntry>& linear,
-                                         const int32_t* queries, size_t count, int32_t* chosen) {
-    if (linear.size() > size_t{no_entry}) {  // test palettes may hold 256
-        select_entries_plain(linear, queries, count, chosen);
-        return;
-    }
+                                         const SelectionTargets* targets, size_t count,
+                                         int32_t* chosen) {
     const std::unique_ptr<WidePalette> wide = make_wide_palette(linear);
-    const GroupSelect<Width> select{*wide};
+    const GroupSelect<W> select{*wide};
     size_t i = 0;
-    for (; i + 1 < count; i += 2) {
-        const __m128i* q = reinterpret_cast<const __m128i*>(queries + 8 * i);
-        const Lanes adjusted[2] = {reinterpret_cast<Lanes>(_mm_loadu_si128(q)),
-                                   reinterpret_cast<Lanes>(_mm_loadu_si128(q + 2))};
-        const Lanes plain[2] = {reinterpret_cast<Lanes>(_mm_loadu_si128(q + 1)),
-                                reinterpret_cast<Lanes>(_mm_loadu_si128(q + 3))};
-        select.template group<2>(adjusted, plain, chosen + i);
-    }
-    for (; i < count; ++i) {
-        const __m128i* q = reinterpret_cast<const __m128i*>(queries + 8 * i);
-        chosen[i] = select(reinterpret_cast<Lanes>(_mm_loadu_si128(q)),
-                           reinterpret_cast<Lanes>(_mm_loadu_si128(q + 1)));
-    }
+    for (; i + 1 < count; i += 2)
+        select.template group<2>(targets + i, chosen + i);
+    for (; i < count; ++i)
+        chosen[i] = select(targets[i]);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@ inline constexpr int32_t max_quantizer_threads = 256;
 
 // QUANTVIEW_THREADS=N (a positive number) when it is set, otherwise the
 // number of hardware threads; at least 1 and at most max_quantizer_threads.
-// Callers use at most one thread per picture row (the remapping one per
-// two rows).
+// Callers use at most one thread per picture row (the dithered remapping one
+// per band of rows).
 int32_t quantizer_threads();
 
 // The count that the text of QUANTVIEW_THREADS asks for, or `otherwise` when

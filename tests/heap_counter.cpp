@@ -18,11 +18,7 @@ void* counted_alloc(size_t n) {
     if (p == nullptr)
         return nullptr;
     *reinterpret_cast<size_t*>(p) = n;
-    const size_t live = live_bytes.fetch_add(n, std::memory_order_relaxed) + n;
-    size_t peak = peak_bytes.load(std::memory_order_relaxed);
-    while (live > peak &&
-           !peak_bytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
-    }
+    heap_counter::add(n);
     return p + prefix;
 }
 
@@ -30,13 +26,25 @@ void counted_free(void* q) {
     if (q == nullptr)
         return;
     auto* p = static_cast<unsigned char*>(q) - prefix;
-    live_bytes.fetch_sub(*reinterpret_cast<size_t*>(p), std::memory_order_relaxed);
+    heap_counter::remove(*reinterpret_cast<size_t*>(p));
     std::free(p);
 }
 
 }  // namespace
 
 namespace heap_counter {
+
+void add(size_t n) {
+    const size_t live = live_bytes.fetch_add(n, std::memory_order_relaxed) + n;
+    size_t peak = peak_bytes.load(std::memory_order_relaxed);
+    while (live > peak &&
+           !peak_bytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
+    }
+}
+
+void remove(size_t n) {
+    live_bytes.fetch_sub(n, std::memory_order_relaxed);
+}
 
 size_t live() {
     return live_bytes.load(std::memory_order_relaxed);

@@ -13,6 +13,10 @@ size_t live();
 size_t peak();
 // Starts a new peak at what is live now.
 void reset_peak();
+// Memory taken and given back outside operator new (whole regions of pages),
+// counted with the rest.
+void add(size_t bytes);
+void remove(size_t bytes);
 
 // Peak heap growth, in bytes, while `f` runs.
 template <class F>

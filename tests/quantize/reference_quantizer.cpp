@@ -155,8 +155,8 @@ int32_t build_clusters(std::vector<Entry>& table, int32_t slots, int32_t limit) 
     return count;
 }
 
-void cluster_phase(State& state, FILE* report) {
-    state.palette_count = build_clusters(state.table, state.slots, 255);
+void cluster_phase(State& state, FILE* report, int32_t limit) {
+    state.palette_count = build_clusters(state.table, state.slots, limit);
     std::fprintf(report, "palette count:%d\n", state.palette_count);
 }
 
@@ -223,7 +223,7 @@ int32_t distance(const Linear& l, const int32_t q[4]) {
 
 }  // namespace
 
-void remap(dib24& image, const State& state, FILE* report) {
+void remap(dib24& image, const State& state, FILE* report, bool dither) {
     const int32_t width = image.bits ? image.width : 0;
     const int32_t height = image.bits ? image.height : 0;
     const int32_t n = state.palette_count;
@@ -254,7 +254,8 @@ void remap(dib24& image, const State& state, FILE* report) {
             p[2] = static_cast<int32_t>(lin(px[0]) * 65280 + 0.5);
             p[3] = (2989 * p[0] + 5866 * p[1] + 1145 * p[2]) / 10000;
             for (int c = 0; c < 4; ++c) {
-                a[c] = clamp_working(static_cast<int32_t>(p[c] + 0.01 * error_row[x].c[c]));
+                a[c] = dither ? clamp_working(static_cast<int32_t>(p[c] + 0.01 * error_row[x].c[c]))
+                              : p[c];
             }
             int32_t best = 0;
             double da = distance(linear[0], a), db = distance(linear[0], p);
@@ -291,12 +292,12 @@ void remap(dib24& image, const State& state, FILE* report) {
     std::fprintf(report, "cache hit: %d%% [%dmsec]\n", 0, static_cast<int>(end - start));
 }
 
-void process(dib24& image, FILE* report) {
+void process(dib24& image, FILE* report, int32_t colors, bool dither) {
     State state;
     fill_table(image, state, report);
-    cluster_phase(state, report);
+    cluster_phase(state, report, colors);
     average_palette(state, report);
-    remap(image, state, report);
+    remap(image, state, report, dither);
     std::fflush(report);
 }
 

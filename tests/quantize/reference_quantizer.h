@@ -29,11 +29,13 @@ struct State {
 
 void fill_table(const dib24& image, State& state, FILE* report);
 int32_t build_clusters(std::vector<Entry>& table, int32_t slots, int32_t limit);
-void cluster_phase(State& state, FILE* report);
+void cluster_phase(State& state, FILE* report, int32_t limit = 255);
 void average_palette(State& state, FILE* report);
-void remap(dib24& image, const State& state, FILE* report);
+// With `dither` false the same loop without diffused error: every adjusted
+// value equals the plain value.
+void remap(dib24& image, const State& state, FILE* report, bool dither = true);
 
-// All four phases in order.
-void process(dib24& image, FILE* report);
+// All four phases in order, at most `colors` clusters.
+void process(dib24& image, FILE* report, int32_t colors = 255, bool dither = true);
 
 }  // namespace reference

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <random>
 
 #include "app/load_input.h"
@@ -17,7 +18,8 @@ namespace {
 const Rgb black{0, 0, 0}, white{255, 255, 255};
 
 // The bytes the literal remapping gives for the picture `image` holds.
-std::vector<uint8_t> literally_remapped(const dib24& image, const Palette& palette) {
+std::vector<uint8_t> literally_remapped(const dib24& image, const Palette& palette,
+                                        bool dither = true) {
     reference::State state;
     state.palette_count = static_cast<int32_t>(palette.size() / 3);
     state.palette = palette;
@@ -28,7 +30,7 @@ std::vector<uint8_t> literally_remapped(const dib24& image, const Palette& palet
     if (quiet == nullptr)
         return {};
     std::rewind(quiet);
-    reference::remap(literal, state, quiet);
+    reference::remap(literal, state, quiet, dither);
     return image_bytes(literal);
 }
 
@@ -118,13 +120,47 @@ TEST(Remap, ImageWithoutPixelsOnlyReports) {
     EXPECT_EQ(without_time(report), "start\ncache hit: 0% [Tmsec]\n");
 }
 
-// Every selection routine against the one-by-one scan, on targets near and
-// far from random palettes, including the clamped extremes.
-TEST(PaletteSearch, AllVersionsChooseAlike) {
+// The tests below run once for every version of the remapping; a version
+// that the processor lacks is skipped, saying which instruction sets it needs.
+class RemapVersionTest : public testing::TestWithParam<size_t> {
+  protected:
+    void SetUp() override {
+        if (!version.supported)
+            GTEST_SKIP() << "the " << version.name << " version needs " << version.needs
+                         << ", which this processor lacks";
+    }
+    const RemapVersion version = remap_versions()[GetParam()];
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, RemapVersionTest,
+                         testing::Range(size_t{0}, remap_versions().size()),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                             std::string name = remap_versions()[info.param].name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+// Random working-scale targets: the plain one, and the adjusted one up to
+// `jitter` away in each channel.
+SelectionTargets random_targets(std::mt19937& random, const int32_t plain_rgb[3], int32_t jitter) {
+    Lanes plain, adjusted;
+    for (int c = 0; c < 3; ++c) {
+        plain[c] = plain_rgb[c];
+        adjusted[c] = std::clamp(
+            plain[c] + static_cast<int32_t>(random() % (2 * jitter + 1)) - jitter, 0, 65280);
+    }
+    plain[3] = (2989 * plain[0] + 5866 * plain[1] + 1145 * plain[2]) / 10000;
+    adjusted[3] = std::clamp(plain[3] + static_cast<int32_t>(random() % 2001) - 1000, 0, 65280);
+    return selection_targets(adjusted, plain);
+}
+
+// The selection routine against the one-by-one scan, on targets near and
+// far from random palettes of up to 255 entries (duplicates among them),
+// including the clamped extremes.
+TEST_P(RemapVersionTest, ChoosesAsTheScanOfEveryEntry) {
     std::mt19937 random(5);
-    const std::vector<RemapVersion> versions = remap_versions();
     for (int round = 0; round < 60; ++round) {
-        const int n = 1 + static_cast<int>(random() % 255);
+        const int n = 1 + static_cast<int>(random() % 254);
         std::vector<LinearPaletteEntry> linear(n);
         const int range = round % 2 ? 256 : 1 + static_cast<int>(random() % 40);
         for (LinearPaletteEntry& e : linear) {
@@ -135,9 +171,10 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
         if (round % 5 == 0)
             linear.push_back(linear[random() % n]);  // duplicates
         const SearchPalette search = make_search_palette(linear);
-        std::vector<int32_t> queries, expected;
+        std::vector<SelectionTargets> targets;
+        std::vector<int32_t> expected;
         for (int t = 0; t < 300; ++t) {
-            int32_t plain[4], adjusted[4];
+            int32_t plain[3];
             for (int c = 0; c < 3; ++c) {
                 plain[c] = static_cast<int32_t>(random() % (range * 256));
                 if (t % 3 == 0) {  // close to an entry, where long chains of acceptances occur
@@ -146,25 +183,13 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
                     plain[c] = std::clamp(v[c] * 256 + static_cast<int32_t>(random() % 1025) - 512,
                                           0, 65280);
                 }
-                const int32_t jitter = static_cast<int32_t>(random() % 8001) - 4000;
-                adjusted[c] = std::clamp(plain[c] + jitter * (t % 4), 0, 65280);
             }
-            plain[3] = (2989 * plain[0] + 5866 * plain[1] + 1145 * plain[2]) / 10000;
-            adjusted[3] =
-                std::clamp(plain[3] + static_cast<int32_t>(random() % 2001) - 1000, 0, 65280);
-            for (int c = 0; c < 4; ++c) {
-                plain[c] *= distance_weight[c];
-                adjusted[c] *= distance_weight[c];
-            }
-            queries.insert(queries.end(), adjusted, adjusted + 4);
-            queries.insert(queries.end(), plain, plain + 4);
-            expected.push_back(select_entry_scan(search, adjusted, plain));
+            targets.push_back(random_targets(random, plain, 4000 * (t % 4)));
+            expected.push_back(select_entry_scan(search, targets.back()));
         }
-        for (const RemapVersion& version : versions) {
-            std::vector<int32_t> chosen(expected.size());
-            version.select(linear, queries.data(), expected.size(), chosen.data());
-            ASSERT_EQ(chosen, expected) << version.name << ", round " << round;
-        }
+        std::vector<int32_t> chosen(expected.size());
+        version.select(linear, targets.data(), targets.size(), chosen.data());
+        ASSERT_EQ(chosen, expected) << "round " << round;
     }
 }
 
@@ -178,8 +203,7 @@ TEST(PaletteSearch, AllVersionsChooseAlike) {
 // later copy of entry 0 (a larger sum than entry 1's) is, the later of equals.
 // A selection that took entry 1 for an anchor would skip the copy, whether it
 // stands among the first 32 entries or after them.
-TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
-    const std::vector<RemapVersion> versions = remap_versions();
+TEST_P(RemapVersionTest, EntriesThatJustMissTheAnchorRuleStillCount) {
     int cases = 0;
     for (int64_t d = 3000; d < 6500 && cases < 24; d += 13) {
         const int64_t gap = 10 * d;  // D, weighted
@@ -203,22 +227,20 @@ TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
                 const LinearPaletteEntry entry0{static_cast<uint8_t>(left_byte), 0, 0, 0};
                 const LinearPaletteEntry entry1{static_cast<uint8_t>(right_byte), 0, 0, 0};
                 const LinearPaletteEntry elsewhere{0, 255, 0, 0};
-                const int32_t query[8] = {static_cast<int32_t>(10 * a),       0, 0, 0,
-                                          static_cast<int32_t>(10 * (a + d)), 0, 0, 0};
+                const SelectionTargets targets =
+                    selection_targets(Lanes{static_cast<int32_t>(a), 0, 0, 0},
+                                      Lanes{static_cast<int32_t>(a + d), 0, 0, 0});
                 for (const size_t copy_at : {size_t{2}, size_t{40}}) {
                     std::vector<LinearPaletteEntry> linear(copy_at + 1, elsewhere);
                     linear[0] = linear[copy_at] = entry0;
                     linear[1] = entry1;
-                    const int32_t expected =
-                        select_entry_scan(make_search_palette(linear), query, query + 4);
-                    ASSERT_EQ(expected, static_cast<int32_t>(copy_at));
-                    for (const RemapVersion& version : versions) {
-                        int32_t chosen = -1;
-                        version.select(linear, query, 1, &chosen);
-                        EXPECT_EQ(chosen, expected)
-                            << version.name << ": D " << gap << ", entries " << left_byte << " and "
-                            << right_byte << ", adjusted red " << a << ", copy at " << copy_at;
-                    }
+                    ASSERT_EQ(select_entry_scan(make_search_palette(linear), targets),
+                              static_cast<int32_t>(copy_at));
+                    int32_t chosen = -1;
+                    version.select(linear, &targets, 1, &chosen);
+                    EXPECT_EQ(chosen, static_cast<int32_t>(copy_at))
+                        << "D " << gap << ", entries " << left_byte << " and " << right_byte
+                        << ", adjusted red " << a << ", copy at " << copy_at;
                 }
                 ++cases;
             }
@@ -236,8 +258,7 @@ TEST(PaletteSearch, EntriesThatJustMissTheAnchorRuleStillCount) {
 // step (the smallest the targets can move) to either side decides the other
 // way or keeps it. A selection whose box of later entries is too narrow
 // loses the later entry.
-TEST(PaletteSearch, LaterEntriesOnTheEdgeOfTheBoundCount) {
-    const std::vector<RemapVersion> versions = remap_versions();
+TEST_P(RemapVersionTest, LaterEntriesOnTheEdgeOfTheBoundCount) {
     int cases = 0, later_chosen = 0;
     for (int c = 0; c < 3; ++c) {
         // The entries differ in channel c only; entry 0 and the fillers lie
@@ -258,19 +279,18 @@ TEST(PaletteSearch, LaterEntriesOnTheEdgeOfTheBoundCount) {
                         std::vector<LinearPaletteEntry> linear(41, entry(0, true));
                         linear[1] = entry(before, false);
                         linear[40] = entry(after, false);
-                        int32_t query[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-                        query[c] = distance_weight[c] * a;
-                        query[4 + c] = distance_weight[c] * (a + d);
+                        Lanes adjusted = {0, 0, 0, 0}, plain = {0, 0, 0, 0};
+                        adjusted[c] = a;
+                        plain[c] = a + d;
+                        const SelectionTargets targets = selection_targets(adjusted, plain);
                         const int32_t expected =
-                            select_entry_scan(make_search_palette(linear), query, query + 4);
+                            select_entry_scan(make_search_palette(linear), targets);
                         later_chosen += expected == 40;
-                        for (const RemapVersion& version : versions) {
-                            int32_t chosen = -1;
-                            version.select(linear, query, 1, &chosen);
-                            EXPECT_EQ(chosen, expected)
-                                << version.name << ": channel " << c << ", entries " << before
-                                << " and " << after << ", D " << d << ", step " << step;
-                        }
+                        int32_t chosen = -1;
+                        version.select(linear, &targets, 1, &chosen);
+                        EXPECT_EQ(chosen, expected)
+                            << "channel " << c << ", entries " << before << " and " << after
+                            << ", D " << d << ", step " << step;
                         ++cases;
                     }
                 }
@@ -281,11 +301,23 @@ TEST(PaletteSearch, LaterEntriesOnTheEdgeOfTheBoundCount) {
     EXPECT_GE(later_chosen, cases / 4);
 }
 
-// Every pixel loop against the literal remapping: random and clustered
-// palettes of the sizes where the vector loops change their handling (one
-// entry, one or several groups of sixteen, the full 255), duplicates among
-// them, on smooth, noisy and narrow pictures.
-TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
+// The literal remapping's bytes for a case, worked out once for all
+// versions.
+const std::vector<uint8_t>& literal_bytes(const std::string& key, const dib24& image,
+                                          const Palette& palette, bool dither) {
+    static std::map<std::string, std::vector<uint8_t>> known;
+    const std::string full = key + (dither ? ", dithered" : ", without dithering");
+    auto found = known.find(full);
+    if (found == known.end())
+        found = known.emplace(full, literally_remapped(image, palette, dither)).first;
+    return found->second;
+}
+
+// The pixel loop against the literal remapping, with and without dithering:
+// random and clustered palettes of the sizes where the vector loops change
+// their handling (one entry, one or several groups of sixteen, the full
+// 255), duplicates among them, on smooth, noisy and narrow pictures.
+TEST_P(RemapVersionTest, MatchesTheLiteralRemapping) {
     std::mt19937 random(11);
     const int counts[] = {1, 2, 15, 16, 17, 33, 100, 254, 255};
     for (const int count : counts) {
@@ -314,14 +346,15 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
                            static_cast<uint8_t>((x * y) % 256)};
             });
             const std::vector<uint8_t> original = image_bytes(image);
-            const std::vector<uint8_t> expected = literally_remapped(image, palette);
-
-            for (const RemapVersion& version : remap_versions()) {
+            const std::string key = std::to_string(count) + " entries, kind " +
+                                    std::to_string(kind) + ", " + std::to_string(width) + " x " +
+                                    std::to_string(height);
+            for (const bool dither : {true, false}) {
+                const std::vector<uint8_t>& expected = literal_bytes(key, image, palette, dither);
                 std::copy(original.begin(), original.end(), image.bits);
-                version.run(image, palette, nullptr, 1 + count % 3);
-                ASSERT_TRUE(image_bytes(image) == expected)
-                    << version.name << ", " << count << " entries, kind " << kind << ", " << width
-                    << " x " << height;
+                version.run(image, palette, nullptr, 1 + count % 3, dither);
+                ASSERT_TRUE(image_bytes(image) == expected) << key << (dither ? "" : ", no dither");
+                std::copy(original.begin(), original.end(), image.bits);
             }
         }
     }
@@ -329,10 +362,10 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemapping) {
 
 // Many tiny pictures on small palettes of close colours: the targets and the
 // entries lie near each other, where the vector loop's bounds on the scan are
-// tightest, and one wrongly skipped entry changes a pixel.
-TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
+// tightest, and one wrongly skipped entry changes a pixel. Every fifth
+// without dithering.
+TEST_P(RemapVersionTest, MatchesTheLiteralRemappingOnTinyPictures) {
     std::mt19937 random(1);
-    const std::vector<RemapVersion> versions = remap_versions();
     for (int trial = 0; trial < 6000; ++trial) {
         const int count = 2 + static_cast<int>(random() % 40);
         Palette palette(3 * static_cast<size_t>(count));
@@ -347,23 +380,20 @@ TEST(Remap, EveryVersionMatchesTheLiteralRemappingOnTinyPictures) {
         fill_image(image, width, height, [&](int32_t, int32_t) {
             return Rgb{close_byte(), close_byte(), close_byte()};
         });
-        const std::vector<uint8_t> original = image_bytes(image);
-        const std::vector<uint8_t> expected = literally_remapped(image, palette);
-
-        for (const RemapVersion& version : versions) {
-            std::copy(original.begin(), original.end(), image.bits);
-            version.run(image, palette, nullptr, 1 + trial % 4);
-            ASSERT_TRUE(image_bytes(image) == expected) << version.name << ", trial " << trial;
-        }
+        const bool dither = trial % 5 != 0;
+        const std::vector<uint8_t> expected = literally_remapped(image, palette, dither);
+        version.run(image, palette, nullptr, 1 + trial % 4, dither);
+        ASSERT_TRUE(image_bytes(image) == expected) << "trial " << trial;
     }
 }
 
-// Every version on 1, 2, 3, 4 and 7 threads against the literal remapping,
-// with the palette the quantizer makes for the picture: narrow and short
-// pictures (threads waiting on the row above right at its edge, more threads
-// than rows), long strips, odd widths and photographs. The palette index
-// handed back for each pixel must give exactly the pixel written.
-TEST(Remap, EveryVersionOnEveryThreadCountMatchesTheLiteralRemapping) {
+// On 1, 2, 3, 4 and 7 threads, with and without dithering, against the
+// literal remapping, with the palette the quantizer makes for the picture at
+// several colour counts: narrow and short pictures (threads waiting on the
+// row above right at its edge, more threads than rows), long strips, odd
+// widths and photographs. The palette index handed back for each pixel must
+// give exactly the pixel written.
+TEST_P(RemapVersionTest, MatchesTheLiteralRemappingOnEveryThreadCount) {
     struct Picture {
         std::string name;
         int32_t width, height;
@@ -397,40 +427,40 @@ TEST(Remap, EveryVersionOnEveryThreadCountMatchesTheLiteralRemapping) {
 
     FILE* quiet = std::tmpfile();
     ASSERT_NE(quiet, nullptr);
-    for (const Picture& picture : pictures) {
-        struct {
-            const std::string& name;
-            dib24 image;
-        } p{picture.name, {}};
-        fill_image(p.image, picture.width, picture.height, picture.color);
+    const int32_t colour_counts[] = {255, 2, 16, 17, 64};
+    for (size_t n = 0; n < pictures.size(); ++n) {
+        const Picture& picture = pictures[n];
+        dib24 image;
+        fill_image(image, picture.width, picture.height, picture.color);
+        const int32_t colours = colour_counts[(n + 3) % 5];  // the photograph: 255
         Palette palette;
         {
             ColorTable table;
-            fill_color_table(p.image, table);
-            palette = average_palette(table, build_clusters(table, 255), quiet);
+            fill_color_table(image, table);
+            palette = average_palette(table, build_clusters(table, colours), quiet);
         }
-        const std::vector<uint8_t> original = image_bytes(p.image);
-        const std::vector<uint8_t> expected = literally_remapped(p.image, palette);
-
-        for (const RemapVersion& version : remap_versions()) {
+        const std::vector<uint8_t> original = image_bytes(image);
+        const std::string key = picture.name + ", " + std::to_string(colours) + " colours";
+        for (const bool dither : {true, false}) {
+            const std::vector<uint8_t>& expected = literal_bytes(key, image, palette, dither);
             for (const int32_t threads : {1, 2, 3, 4, 7}) {
-                std::copy(original.begin(), original.end(), p.image.bits);
-                std::vector<uint8_t> indices(static_cast<size_t>(p.image.width) * p.image.height,
-                                             255);
-                version.run(p.image, palette, indices.data(), threads);
-                ASSERT_TRUE(image_bytes(p.image) == expected)
-                    << version.name << ", " << threads << " threads, " << p.name;
-                for (int32_t y = 0; y < p.image.height; ++y) {
-                    for (int32_t x = 0; x < p.image.width; ++x) {
-                        const size_t i = indices[static_cast<size_t>(y) * p.image.width + x];
-                        const Rgb px = pixel_at(p.image, x, y);
+                const std::string what = key + (dither ? "" : ", no dither") + ", " +
+                                         std::to_string(threads) + " threads";
+                std::copy(original.begin(), original.end(), image.bits);
+                std::vector<uint8_t> indices(static_cast<size_t>(image.width) * image.height, 255);
+                version.run(image, palette, indices.data(), threads, dither);
+                ASSERT_TRUE(image_bytes(image) == expected) << what;
+                for (int32_t y = 0; y < image.height; ++y) {
+                    for (int32_t x = 0; x < image.width; ++x) {
+                        const size_t i = indices[static_cast<size_t>(y) * image.width + x];
+                        const Rgb px = pixel_at(image, x, y);
                         ASSERT_TRUE(3 * i < palette.size() && palette[3 * i] == px.r &&
                                     palette[3 * i + 1] == px.g && palette[3 * i + 2] == px.b)
-                            << version.name << ", " << threads << " threads, " << p.name
-                            << ", pixel " << x << ", " << y;
+                            << what << ", pixel " << x << ", " << y;
                     }
                 }
             }
+            std::copy(original.begin(), original.end(), image.bits);
         }
     }
     std::fclose(quiet);

@@ -1,0 +1,53 @@
+// The quantizer's large working arrays: whole pages from the system, zero
+// when they come (so untouched parts cost nothing), on huge pages where the
+// system offers them (one page fault per 2 MiB instead of one per 4 KiB).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include "platform/win32.h"
+
+// `count` elements of a type whose all-zero bytes are its zero value.
+template <class T>
+class LargeArray {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+  public:
+    LargeArray() = default;
+    // Throws std::bad_alloc when the memory cannot be had.
+    explicit LargeArray(size_t count) : count_(count) {
+        if (count == 0)
+            return;
+        if (count > SIZE_MAX / sizeof(T))
+            throw std::bad_alloc();
+        data_ = static_cast<T*>(
+            VirtualAlloc(nullptr, count * sizeof(T), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        if (data_ == nullptr)
+            throw std::bad_alloc();
+    }
+    LargeArray(LargeArray&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+    LargeArray& operator=(LargeArray&& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(count_, other.count_);
+        return *this;
+    }
+    ~LargeArray() {
+        if (data_ != nullptr)
+            VirtualFree(data_, 0, MEM_RELEASE);
+    }
+
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    size_t size() const { return count_; }
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+
+  private:
+    T* data_ = nullptr;
+    size_t count_ = 0;
+};
