@@ -108,6 +108,10 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
     if (fd < 0)
         return file_error_from_errno(errno);
     PendingFiles<char, 4096>::Entry pending(pending_files, temporary);
+    // A file that is replaced keeps its permissions.
+    struct stat before;
+    if (stat(path, &before) == 0 && S_ISREG(before.st_mode))
+        fchmod(fd, before.st_mode & 07777);
     FILE* stream = fdopen(fd, "wb");
     if (stream == nullptr) {
         const int error = errno;

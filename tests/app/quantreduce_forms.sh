@@ -120,8 +120,10 @@ step_batch() {
     qr --out-dir out in.d/a.bmp in.d/b.png >again.out || fail "the rerun failed"
     grep -qx "in.d/a.bmp: skipped, out/a.png exists" again.out || fail "no skip: $(cat again.out)"
     [ -z "$(find out -newermt '2001-01-01' -name a.png)" ] || fail "the rerun rewrote out/a.png"
+    chmod 640 out/a.png
     qr -q -f --out-dir out in.d/a.bmp || fail "--force"
     [ -n "$(find out -newermt '2001-01-01' -name a.png)" ] || fail "--force did not rewrite out/a.png"
+    [ "$(stat -c %a out/a.png)" = 640 ] || fail "the rewritten out/a.png lost its permissions"
 }
 
 step_self() {
