@@ -277,7 +277,10 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
         state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
     }
     // Each scan on a copy of its state, which the compiler can keep in
-    // registers.
+    // registers; each pixel's scan written out on its own (the loop over the
+    // group unrolled), so that the branch predictor learns the length of its
+    // list apart from the others'.
+#pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
         ScanState s = state[k];
         for (int32_t i = 0; i < head_size[k]; ++i) {
@@ -298,6 +301,7 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
                 set.word[w] &= p.tail.word[w];
             tail_size[k] = W::list_entries(set, tail[k]);
         }
+#pragma GCC unroll 16
         for (int k = 0; k < N; ++k) {
             const __m256i adjusted = broadcast_lanes(t[k].weighted_adjusted);
             const __m256i plain = broadcast_lanes(t[k].weighted_plain);
