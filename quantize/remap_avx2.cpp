@@ -1,10 +1,8 @@
 // The remapping for processors with 256-bit vectors (AVX2, with BMI1 and
 // POPCNT): the shared pixel loop built for them, with the selection of
 // remap_select.h, eight head entries a vector.
-#include <array>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "quantize/palette_search.h"
@@ -23,20 +21,6 @@
 #include "quantize/remap_select.h"
 
 namespace {
-
-// For every byte value, the positions of its set bits, lowest first, one
-// byte each.
-constexpr std::array<uint64_t, 256> bit_positions = [] {
-    std::array<uint64_t, 256> table{};
-    for (int v = 0; v < 256; ++v) {
-        int n = 0;
-        for (int b = 0; b < 8; ++b) {
-            if ((v >> b) & 1)
-                table[v] |= uint64_t(b) << (8 * n++);
-        }
-    }
-    return table;
-}();
 
 // The vector operations of the selection of remap_select.h, eight lanes.
 struct Width256 {
@@ -82,20 +66,6 @@ struct Width256 {
     }
     QV_AVX2_INLINE static Float last_lane(Float v) {
         return _mm256_permutevar8x32_ps(v, _mm256_set1_epi32(7));
-    }
-
-    // The head's candidates listed through the table of bit positions, a
-    // byte of bits at a time; writes 8 bytes past the last.
-    QV_AVX2_INLINE static int32_t list_head(uint64_t bits, uint8_t* list) {
-        int32_t count = 0;
-        for (int c = 0; c < head_count / 8; ++c) {
-            const uint32_t byte = (bits >> (8 * c)) & 0xff;
-            const uint64_t positions =
-                bit_positions[byte] + 0x0101010101010101ull * (8 * static_cast<uint32_t>(c));
-            std::memcpy(list + count, &positions, sizeof positions);
-            count += std::popcount(byte);
-        }
-        return count;
     }
 
     // Listed with bit scans.

@@ -1,7 +1,7 @@
 // The remapping for processors with 512-bit vectors (AVX-512 F, BW, DQ, VL
 // and VBMI2): the shared pixel loop built for them, with the selection
-// of remap_select.h, sixteen head entries a vector, the candidates listed by
-// compression.
+// of remap_select.h, sixteen head entries a vector, the later candidates
+// listed by compression.
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -73,12 +73,6 @@ struct Width512 {
     }
     QV_WIDE_INLINE static Float last_lane(Float v) {
         return _mm512_permutexvar_ps(_mm512_set1_epi32(15), v);
-    }
-
-    // The head's candidates listed by compression.
-    QV_WIDE_INLINE static int32_t list_head(uint64_t bits, uint8_t* list) {
-        _mm512_store_si512(list, _mm512_maskz_compress_epi8(bits, byte_lanes()));
-        return std::popcount(bits);
     }
 
     QV_WIDE_INLINE static int32_t list_entries(const EntrySet& set, uint8_t* list) {
