@@ -115,6 +115,7 @@ QV_BOUND_INLINE EntrySet entries_within(const EntrySet* const below[3], const Se
         end[c] = std::clamp(((std::min(t.adjusted[c], t.plain[c]) + r) >> 8) + 1, 0, 256);
     }
     EntrySet set{{~0ull, ~0ull, ~0ull, ~0ull}};
+#pragma GCC unroll 3
     for (int c = 0; c < 3; ++c) {
         const EntrySet& upto_end = below[c][end[c]];
         const EntrySet& upto_low = below[c][low[c]];

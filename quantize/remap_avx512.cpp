@@ -78,6 +78,7 @@ struct Width512 {
     QV_WIDE_INLINE static int32_t list_entries(const EntrySet& set, uint8_t* list) {
         const __m512i none = _mm512_set1_epi8(static_cast<char>(no_entry));
         int32_t count = 0;
+#pragma GCC unroll 4
         for (int w = 0; w < 4; ++w) {
             const __m512i index =
                 _mm512_add_epi8(byte_lanes(), _mm512_set1_epi8(static_cast<char>(64 * w)));
