@@ -68,6 +68,27 @@ struct Width256 {
         return _mm256_permutevar8x32_ps(v, _mm256_set1_epi32(7));
     }
 
+    // reach_of for n pixels (a multiple of four), four at a time; the sums
+    // (below 2^52) become doubles through the bits of 2^52 + sum.
+    template <int n>
+    QV_AVX2_INLINE static void reaches(const int64_t* sum, const int32_t* apart, int32_t* reach) {
+        const __m256i two52_bits = _mm256_set1_epi64x(0x4330000000000000);
+        const __m256d two52 = _mm256_set1_pd(4503599627370496.0);
+        for (int k = 0; k < n; k += 4) {
+            const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(sum + k));
+            const __m256d s =
+                _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, two52_bits)), two52);
+            const __m256d d =
+                _mm256_cvtepi32_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(apart + k)));
+            const __m256d room = _mm256_max_pd(
+                _mm256_sub_pd(_mm256_add_pd(s, s), _mm256_mul_pd(d, d)), _mm256_setzero_pd());
+            const __m256d x =
+                _mm256_mul_pd(_mm256_add_pd(d, _mm256_sqrt_pd(room)), _mm256_set1_pd(0.5));
+            _mm_store_si128(reinterpret_cast<__m128i*>(reach + k),
+                            _mm_add_epi32(_mm256_cvttpd_epi32(x), _mm_set1_epi32(1)));
+        }
+    }
+
     // Listed with bit scans.
     QV_AVX2_INLINE static int32_t list_entries(const EntrySet& set, uint8_t* list) {
         int32_t count = 0;

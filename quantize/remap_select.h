@@ -290,11 +290,22 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
         state[k] = s;
     }
     if (p.count > head_count) {
+        // The reaches of the whole group at once, a vector of pixels at a
+        // time (W::reaches, reach_of written with vectors; the arrays padded
+        // to whole vectors).
+        constexpr int padded = (N + 7) / 8 * 8;
+        alignas(64) int64_t sums[padded] = {};
+        alignas(64) int32_t aparts[padded] = {}, reach[padded];
+        for (int k = 0; k < N; ++k) {
+            sums[k] = state[k].sum;
+            aparts[k] = apart[k];
+        }
+        W::template reaches<padded>(sums, aparts, reach);
         const EntrySet* const below[3] = {p.below[0], p.below[1], p.below[2]};
         alignas(64) uint8_t tail[N][320];
         int32_t tail_size[N];
         for (int k = 0; k < N; ++k) {
-            EntrySet set = entries_within(below, t[k], reach_of(state[k].sum, apart[k]));
+            EntrySet set = entries_within(below, t[k], reach[k]);
             for (int w = 0; w < 4; ++w)
                 set.word[w] &= p.tail.word[w];
             tail_size[k] = W::list_entries(set, tail[k]);
