@@ -15,11 +15,13 @@
 
 // The bound below is computed for every pixel, inside the selections of
 // every version: always inlined, so that each version's copy is built for
-// its instruction set.
+// its instruction set, and its short loops written out.
 #if defined(__GNUC__)
 #define QV_BOUND_INLINE __attribute__((always_inline)) inline
+#define QV_BOUND_UNROLLED _Pragma("GCC unroll 4")
 #else
 #define QV_BOUND_INLINE inline
+#define QV_BOUND_UNROLLED
 #endif
 
 // One palette entry in linear light, 0..255 per channel.
@@ -115,6 +117,7 @@ QV_BOUND_INLINE EntrySet entries_within(const EntrySet* const below[3], const Se
         end[c] = std::clamp(((std::min(t.adjusted[c], t.plain[c]) + r) >> 8) + 1, 0, 256);
     }
     EntrySet set{{~0ull, ~0ull, ~0ull, ~0ull}};
+    QV_BOUND_UNROLLED
     for (int c = 0; c < 3; ++c) {
         const EntrySet& upto_end = below[c][end[c]];
         const EntrySet& upto_low = below[c][low[c]];

@@ -1,10 +1,8 @@
 // The remapping for processors with 256-bit vectors (AVX2, with BMI1 and
 // POPCNT): the shared pixel loop built for them, with the selection of
 // remap_select.h, eight head entries a vector.
-#include <array>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "quantize/palette_search.h"
@@ -23,20 +21,6 @@
 #include "quantize/remap_select.h"
 
 namespace {
-
-// For every byte value, the positions of its set bits, lowest first, one
-// byte each.
-constexpr std::array<uint64_t, 256> bit_positions = [] {
-    std::array<uint64_t, 256> table{};
-    for (int v = 0; v < 256; ++v) {
-        int n = 0;
-        for (int b = 0; b < 8; ++b) {
-            if ((v >> b) & 1)
-                table[v] |= uint64_t(b) << (8 * n++);
-        }
-    }
-    return table;
-}();
 
 // The vector operations of the selection of remap_select.h, eight lanes.
 struct Width256 {
@@ -84,18 +68,25 @@ struct Width256 {
         return _mm256_permutevar8x32_ps(v, _mm256_set1_epi32(7));
     }
 
-    // The head's candidates listed through the table of bit positions, a
-    // byte of bits at a time; writes 8 bytes past the last.
-    QV_AVX2_INLINE static int32_t list_head(uint64_t bits, uint8_t* list) {
-        int32_t count = 0;
-        for (int c = 0; c < head_count / 8; ++c) {
-            const uint32_t byte = (bits >> (8 * c)) & 0xff;
-            const uint64_t positions =
-                bit_positions[byte] + 0x0101010101010101ull * (8 * static_cast<uint32_t>(c));
-            std::memcpy(list + count, &positions, sizeof positions);
-            count += std::popcount(byte);
+    // reach_of for n pixels (a multiple of four), four at a time; the sums
+    // (below 2^52) become doubles through the bits of 2^52 + sum.
+    template <int n>
+    QV_AVX2_INLINE static void reaches(const int64_t* sum, const int32_t* apart, int32_t* reach) {
+        const __m256i two52_bits = _mm256_set1_epi64x(0x4330000000000000);
+        const __m256d two52 = _mm256_set1_pd(4503599627370496.0);
+        for (int k = 0; k < n; k += 4) {
+            const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(sum + k));
+            const __m256d s =
+                _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, two52_bits)), two52);
+            const __m256d d =
+                _mm256_cvtepi32_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(apart + k)));
+            const __m256d room = _mm256_max_pd(
+                _mm256_sub_pd(_mm256_add_pd(s, s), _mm256_mul_pd(d, d)), _mm256_setzero_pd());
+            const __m256d x =
+                _mm256_mul_pd(_mm256_add_pd(d, _mm256_sqrt_pd(room)), _mm256_set1_pd(0.5));
+            _mm_store_si128(reinterpret_cast<__m128i*>(reach + k),
+                            _mm_add_epi32(_mm256_cvttpd_epi32(x), _mm_set1_epi32(1)));
         }
-        return count;
     }
 
     // Listed with bit scans.

@@ -1,7 +1,7 @@
 // The remapping for processors with 512-bit vectors (AVX-512 F, BW, DQ, VL
 // and VBMI2): the shared pixel loop built for them, with the selection
-// of remap_select.h, sixteen head entries a vector, the candidates listed by
-// compression.
+// of remap_select.h, sixteen head entries a vector, the later candidates
+// listed by compression.
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -75,15 +75,26 @@ struct Width512 {
         return _mm512_permutexvar_ps(_mm512_set1_epi32(15), v);
     }
 
-    // The head's candidates listed by compression.
-    QV_WIDE_INLINE static int32_t list_head(uint64_t bits, uint8_t* list) {
-        _mm512_store_si512(list, _mm512_maskz_compress_epi8(bits, byte_lanes()));
-        return std::popcount(bits);
+    // reach_of for n pixels (a multiple of eight), eight at a time.
+    template <int n>
+    QV_WIDE_INLINE static void reaches(const int64_t* sum, const int32_t* apart, int32_t* reach) {
+        for (int k = 0; k < n; k += 8) {
+            const __m512d s = _mm512_cvtepi64_pd(_mm512_load_si512(sum + k));
+            const __m512d d =
+                _mm512_cvtepi32_pd(_mm256_load_si256(reinterpret_cast<const __m256i*>(apart + k)));
+            const __m512d room = _mm512_max_pd(
+                _mm512_sub_pd(_mm512_add_pd(s, s), _mm512_mul_pd(d, d)), _mm512_setzero_pd());
+            const __m512d x =
+                _mm512_mul_pd(_mm512_add_pd(d, _mm512_sqrt_pd(room)), _mm512_set1_pd(0.5));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(reach + k),
+                               _mm256_add_epi32(_mm512_cvttpd_epi32(x), _mm256_set1_epi32(1)));
+        }
     }
 
     QV_WIDE_INLINE static int32_t list_entries(const EntrySet& set, uint8_t* list) {
         const __m512i none = _mm512_set1_epi8(static_cast<char>(no_entry));
         int32_t count = 0;
+#pragma GCC unroll 4
         for (int w = 0; w < 4; ++w) {
             const __m512i index =
                 _mm512_add_epi8(byte_lanes(), _mm512_set1_epi8(static_cast<char>(64 * w)));

@@ -198,12 +198,11 @@ QV_SELECT_INLINE uint32_t head_candidates(typename W::Int to_adjusted, typename 
     return W::bits(W::at_most(sum, W::mul(v, W::set1f(one_above))));
 }
 
-// Stores the distances of the head entries to both targets and lists the
-// head entries that can still be accepted in index order, one byte each;
-// returns how many.
+// Stores the distances of the head entries to both targets and returns the
+// head entries that can still be accepted, bit j for entry j.
 template <class W>
-QV_SELECT_INLINE int32_t head_step(const WidePalette& p, const SelectionTargets& t, int32_t apart,
-                                   int32_t* to_adjusted, int32_t* to_plain, uint8_t* list) {
+QV_SELECT_INLINE uint64_t head_step(const WidePalette& p, const SelectionTargets& t, int32_t apart,
+                                    int32_t* to_adjusted, int32_t* to_plain) {
     constexpr int blocks = head_count / W::lanes;
     const Broadcast<W> targets = broadcast_targets<W>(t);
     const float d = static_cast<float>(apart);
@@ -222,8 +221,7 @@ QV_SELECT_INLINE int32_t head_step(const WidePalette& p, const SelectionTargets&
 #pragma GCC unroll 4
     for (int b = 0; b < blocks; ++b)
         candidates |= uint64_t{head_candidates<W>(da[b], dp[b], k, q, bound)} << (W::lanes * b);
-    candidates &= ~uint64_t{1};  // entry 0 is the starting state
-    return W::list_head(candidates, list);
+    return candidates & ~uint64_t{1};  // entry 0 is the starting state
 }
 
 // Offers two listed entries, list[i] and list[i + 1], in index order; their
@@ -268,20 +266,23 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
     ScanState state[N];
     int32_t apart[N];
     alignas(64) int32_t to_adjusted[N][head_count], to_plain[N][head_count];
-    alignas(64) uint8_t head[N][64];
-    int32_t head_size[N];
+    uint64_t head[N];
     for (int k = 0; k < N; ++k) {
         apart[k] = apart_of(t[k]);
-        head_size[k] = head_step<W>(p, t[k], apart[k], to_adjusted[k], to_plain[k], head[k]);
+        head[k] = head_step<W>(p, t[k], apart[k], to_adjusted[k], to_plain[k]);
         const int64_t a0 = to_adjusted[k][0], b0 = to_plain[k][0];
         state[k] = {2 * a0 * a0, a0 * a0 + b0 * b0, 0};
     }
     // Each scan on a copy of its state, which the compiler can keep in
-    // registers.
+    // registers; each pixel's scan written out on its own (the loop over the
+    // group unrolled), so that the branch predictor learns the length of its
+    // list apart from the others'. The head's candidates are taken straight
+    // from their bits.
+#pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
         ScanState s = state[k];
-        for (int32_t i = 0; i < head_size[k]; ++i) {
-            const uint32_t j = head[k][i];
+        for (uint64_t bits = head[k]; bits != 0; bits &= bits - 1) {
+            const int32_t j = std::countr_zero(bits);
             const int64_t a = int64_t{to_adjusted[k][j]} * to_adjusted[k][j];
             const int64_t b = int64_t{to_plain[k][j]} * to_plain[k][j];
             offer(s, j, a, a + b);
@@ -289,15 +290,27 @@ QV_SELECT_INLINE void select_group(const WidePalette& p, const SelectionTargets*
         state[k] = s;
     }
     if (p.count > head_count) {
+        // The reaches of the whole group at once, a vector of pixels at a
+        // time (W::reaches, reach_of written with vectors; the arrays padded
+        // to whole vectors).
+        constexpr int padded = (N + 7) / 8 * 8;
+        alignas(64) int64_t sums[padded] = {};
+        alignas(64) int32_t aparts[padded] = {}, reach[padded];
+        for (int k = 0; k < N; ++k) {
+            sums[k] = state[k].sum;
+            aparts[k] = apart[k];
+        }
+        W::template reaches<padded>(sums, aparts, reach);
         const EntrySet* const below[3] = {p.below[0], p.below[1], p.below[2]};
         alignas(64) uint8_t tail[N][320];
         int32_t tail_size[N];
         for (int k = 0; k < N; ++k) {
-            EntrySet set = entries_within(below, t[k], reach_of(state[k].sum, apart[k]));
+            EntrySet set = entries_within(below, t[k], reach[k]);
             for (int w = 0; w < 4; ++w)
                 set.word[w] &= p.tail.word[w];
             tail_size[k] = W::list_entries(set, tail[k]);
         }
+#pragma GCC unroll 16
         for (int k = 0; k < N; ++k) {
             const __m256i adjusted = broadcast_lanes(t[k].weighted_adjusted);
             const __m256i plain = broadcast_lanes(t[k].weighted_plain);
