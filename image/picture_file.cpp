@@ -113,15 +113,14 @@ LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& pictu
 bool load_picture(dib24& image, FILE* stream, LoadError* why) {
     LoadError error = LoadError::none;
     try {
-        std::vector<uint8_t> file;
-        if (!read_stream(stream, file)) {
+        StreamBytes file;
+        if (!file.take(stream)) {
             error = LoadError::unreadable;
         } else if (picture_kind(file.data(), file.size()) == PictureKind::bitmap) {
-            error = load_bitmap_file(image, file.data(), file.size());
+            error = load_bitmap_file(image, file);
         } else {
             DecodedPicture picture;
             error = decode_picture(file.data(), file.size(), picture);
-            file = {};
             if (error == LoadError::none)
                 error = load_decoded(image, picture);
         }
