@@ -11,18 +11,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/colour_space.h"
+#include "image/decoded_picture.h"
 #include "image/dib_layout.h"
 #include "image/load_error.h"
-
-// Decoded pixels: red, green, blue, 3 bytes a pixel, rows without padding,
-// the picture's top row first; and the colour space the file gives them.
-struct DecodedPicture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgb;
-    ColourSpace colour;
-};
 
 // Why a picture of `width` x `height` pixels is refused from its header:
 // damaged for a side of 0 or less, too_large for one whose store would not
@@ -74,7 +65,7 @@ LoadError decode_heif(const uint8_t* file, size_t size, DecodedPicture& picture)
 
 // Converts the pixels of `picture` from its colour space to sRGB, with the
 // perceptual intent, as RGB pixels or (`grey`) as grey ones (every pixel has
-// red = green = blue; the red sample is taken). False, with the pixels as they
+// red = green = blue; one sample is taken). False, with the pixels as they
 // were, where the colour space cannot be used.
 bool convert_to_srgb(DecodedPicture& picture, bool grey);
 

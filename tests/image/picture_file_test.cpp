@@ -274,10 +274,13 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
         }
         DecodedPicture back;
         ASSERT_EQ(decode_png(png.data(), png.size(), back), LoadError::none);
-        ASSERT_EQ(back.width, width);
-        ASSERT_EQ(back.height, height);
-        for (size_t i = 0; i < indices.size(); ++i)
-            ASSERT_EQ(0, std::memcmp(&back.rgb[3 * i], &palette[3 * indices[i]], 3)) << i;
+        ASSERT_EQ(back.width(), width);
+        ASSERT_EQ(back.height(), height);
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const uint8_t* bgr = back.row(i / width) + 3 * (i % width);
+            const uint8_t* rgb = &palette[3 * indices[i]];
+            ASSERT_TRUE(bgr[0] == rgb[2] && bgr[1] == rgb[1] && bgr[2] == rgb[0]) << i;
+        }
     }
     const uint8_t palette[6] = {1, 2, 3, 4, 5, 6}, beyond[2] = {0, 2};
     PngBytes png;
