@@ -50,8 +50,10 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outco
     dib24 image;
     if (!from_file)
         use_binary_input();
+    // The colours are counted as the rows are decoded.
+    ColorCounting counting(quantizer_threads(settings.quantize));
     if (!load_or_say(image, job.input.c_str(), from_file ? nullptr : stdin, nullptr,
-                     &outcome.load_error)) {
+                     &outcome.load_error, &counting)) {
         outcome.result = JobResult::load_failed;
         return;
     }
@@ -67,7 +69,7 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outco
         report = stderr;  // no null device: the report is shown rather than lost
     Palette palette;
     std::vector<uint8_t> indices;
-    process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize);
+    process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize, &counting);
     if (scratch != nullptr)
         outcome.report = read_back(scratch);
     outcome.colors = static_cast<int32_t>(palette.size() / 3);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "quantize/color_table.h"
 #include "quantize/palette_build.h"
 #include "quantize/remap.h"
 #include "quantize/thread_count.h"
@@ -26,13 +25,20 @@ void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>*
     process(image, report, palette, indices, options);
 }
 
+int32_t quantizer_threads(const QuantizeOptions& options) {
+    return options.threads > 0 ? options.threads : quantizer_threads();
+}
+
 void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8_t>* indices,
-             const QuantizeOptions& options) {
-    const int32_t threads = options.threads > 0 ? options.threads : quantizer_threads();
+             const QuantizeOptions& options, ColorCounting* counted) {
+    const int32_t threads = quantizer_threads(options);
     Palette palette;
     {
         ColorTable table;
-        fill_color_table(image, table, threads);
+        if (counted != nullptr)
+            counted->finish(image, table);
+        else
+            fill_color_table(image, table, threads);
         std::fprintf(report, "color count: %d\n", static_cast<int>(table.size()));
         const int32_t count = build_clusters(table, std::clamp(options.colors, 1, 255));
         std::fprintf(report, "palette count:%d\n", count);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/dib24.h"
+#include "quantize/color_table.h"
 #include "quantize/palette_average.h"
 
 // Runs the four phases (colour table, palette construction, palette
@@ -33,5 +34,9 @@ struct QuantizeOptions {
                            // entry chosen for its own colour
     int32_t threads = 0;   // 0: quantizer_threads()
 };
+// The colours are counted by `counted`, the RowWatch the picture was loaded
+// with, where it is given (its table is the same).
 void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
-             const QuantizeOptions& options);
+             const QuantizeOptions& options, ColorCounting* counted = nullptr);
+// The threads a reduction with `options` uses.
+int32_t quantizer_threads(const QuantizeOptions& options);
