@@ -30,7 +30,8 @@ std::string read_back(FILE* stream) {
     return text;
 }
 
-void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outcome) {
+void reduce(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffers,
+            JobOutcome& outcome) {
     const bool to_file = job.output != "-";
     if (job.clash >= 0) {
         outcome.result = JobResult::clash;
@@ -68,7 +69,7 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outco
     if (report == nullptr)
         report = stderr;  // no null device: the report is shown rather than lost
     Palette palette;
-    std::vector<uint8_t> indices;
+    IndexRows& indices = buffers.indices;
     process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize, &counting);
     if (scratch != nullptr)
         outcome.report = read_back(scratch);
@@ -122,11 +123,11 @@ std::vector<ReduceJob> plan_jobs(const ReduceCommand& command) {
     return jobs;
 }
 
-JobOutcome run_job(const ReduceJob& job, const JobSettings& settings) {
+JobOutcome run_job(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffers) {
     const auto start = std::chrono::steady_clock::now();
     JobOutcome outcome;
     try {
-        reduce(job, settings, outcome);
+        reduce(job, settings, buffers, outcome);
     } catch (const std::bad_alloc&) {
         // The quantizer's tables or the output's bytes did not fit.
         outcome = {};

@@ -142,12 +142,9 @@ bool load_picture(dib24& image, FILE* stream, LoadError* why, RowWatch* watch) {
 
 bool save_palette_png(FILE* stream, int32_t width, int32_t height, const uint8_t* palette,
                       int colors, const uint8_t* indices) {
-    try {
-        std::vector<uint8_t> png;
-        return stream != nullptr &&
-               encode_palette_png(width, height, palette, colors, indices, png) &&
-               std::fwrite(png.data(), 1, png.size(), stream) == png.size();
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    return stream != nullptr &&
+           encode_palette_png(width, height, palette, colors, indices,
+                              [stream](const uint8_t* bytes, size_t count) {
+                                  return std::fwrite(bytes, 1, count, stream) == count;
+                              });
 }

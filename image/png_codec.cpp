@@ -215,21 +215,17 @@ LoadError read_png(png_structp png, png_infop info, RowFormat& format, std::vect
     return LoadError::none;
 }
 
-struct MemoryOutput {
-    std::vector<uint8_t>* bytes;
-};
-
 void write_output(png_structp png, png_bytep data, size_t n) {
-    auto* out = static_cast<MemoryOutput*>(png_get_io_ptr(png));
+    const auto* out = static_cast<const ByteSink*>(png_get_io_ptr(png));
     // No exception may pass through libpng: it learns of a failure as error.
-    bool stored = true;
+    bool taken = false;
     try {
-        out->bytes->insert(out->bytes->end(), data, data + n);
+        taken = (*out)(data, n);
     } catch (const std::bad_alloc&) {
-        stored = false;
+        taken = false;
     }
-    if (!stored)
-        png_error(png, "out of memory");
+    if (!taken)
+        png_error(png, "output refused");
 }
 
 void flush_output(png_structp) {}
@@ -277,7 +273,7 @@ LoadError decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) 
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, std::vector<uint8_t>& bytes) {
+                        const uint8_t* indices, const ByteSink& out) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256)
         return false;
     const size_t pixels = size_t(width) * size_t(height);
@@ -288,12 +284,10 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     if (png == nullptr)
         return false;
     png_infop info = png_create_info_struct(png);
-    MemoryOutput output{&bytes};
-    bytes.clear();
     volatile bool written = false;
     try {
         if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-            png_set_write_fn(png, &output, write_output, flush_output);
+            png_set_write_fn(png, const_cast<ByteSink*>(&out), write_output, flush_output);
             write_png(png, info, width, height, palette, colors, indices);
             written = true;
         }

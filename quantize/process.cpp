@@ -14,12 +14,11 @@ void process(dib24& image, FILE* report) {
     process(image, report, nullptr, nullptr, quantizer_threads());
 }
 
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices) {
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices) {
     process(image, report, palette, indices, quantizer_threads());
 }
 
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
-             int32_t threads) {
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices, int32_t threads) {
     QuantizeOptions options;
     options.threads = threads;
     process(image, report, palette, indices, options);
@@ -29,7 +28,7 @@ int32_t quantizer_threads(const QuantizeOptions& options) {
     return options.threads > 0 ? options.threads : quantizer_threads();
 }
 
-void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8_t>* indices,
+void process(dib24& image, FILE* report, Palette* palette_out, IndexRows* indices,
              const QuantizeOptions& options, ColorCounting* counted) {
     const int32_t threads = quantizer_threads(options);
     Palette palette;
@@ -47,7 +46,7 @@ void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8
     uint8_t* index_bytes = nullptr;
     if (indices != nullptr) {
         const bool pixels = image.bits != nullptr && image.width > 0 && image.height > 0;
-        indices->assign(pixels ? static_cast<size_t>(image.width) * image.height : 0, 0);
+        indices->resize(pixels ? static_cast<size_t>(image.width) * image.height : 0);
         index_bytes = indices->data();
     }
     remap_image(image, palette, report, fastest_remap(), threads, options.dither, index_bytes);

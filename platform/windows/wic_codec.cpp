@@ -368,7 +368,7 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey) {
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, std::vector<uint8_t>& png) {
+                        const uint8_t* indices, const ByteSink& out) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
         !dib_layout::store_fits(width, height))
         return false;
@@ -433,12 +433,12 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
     if (bytes == nullptr)
         return false;
+    bool taken = false;
     try {
-        png.assign(bytes, bytes + stat.cbSize.QuadPart);
+        taken = out(bytes, static_cast<size_t>(stat.cbSize.QuadPart));
     } catch (const std::bad_alloc&) {
-        GlobalUnlock(block);
-        return false;
+        taken = false;
     }
     GlobalUnlock(block);
-    return true;
+    return taken;
 }

@@ -67,7 +67,7 @@ void expect_same_as_reference(dib24& image, const std::string& name, QuantizeOpt
         if (image.bits != nullptr)
             std::copy(original.begin(), original.end(), image.bits);
         Palette palette;
-        std::vector<uint8_t> indices;
+        IndexRows indices;
         options.threads = threads;
         ColorCounting counting(threads);
         if (rows_at_once > 0) {
