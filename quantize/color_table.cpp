@@ -37,13 +37,12 @@ struct PictureRows {
     }
 };
 
-// The lines of a band's direct-mapped cache of recent pixel values: many
-// pixels of a picture repeat a recent pixel's exact value, and a miss only
-// costs a conversion and a lookup.
-constexpr int cache_bits = 18;
-
-inline uint32_t cache_line_of(uint32_t rgb) {
-    return (rgb * 0x9E3779B1u) >> (32 - cache_bits);
+// The fewest bits that count to `n`, within [least, most].
+int bits_for(int64_t n, int least, int most) {
+    int bits = least;
+    while (bits < most && (int64_t{1} << bits) < n)
+        ++bits;
+    return bits;
 }
 
 // Starts bringing the cache line at p into the cache, where the compiler
@@ -63,7 +62,14 @@ inline uint32_t rgb_at(const uint8_t* px) {
 // The colours of a band of rows.
 class BandCount {
   public:
-    BandCount() : lines_(size_t{1} << cache_bits), slots_(size_t{1} << first_slot_bits) {}
+    // A band of about `pixels` pixels: its arrays start no larger than it
+    // needs, so that a small picture takes little memory.
+    explicit BandCount(int64_t pixels)
+        : cache_bits_(bits_for(pixels, 10, 18)),
+          lines_(size_t{1} << cache_bits_),
+          slot_bits_(bits_for(2 * pixels, 10, 17)),
+          slots_(size_t{1} << slot_bits_),
+          first_room_(size_t{1} << bits_for(pixels, 10, 18)) {}
 
     // Counts rows [first, end) of the picture, which follow the rows this
     // band counted before.
@@ -103,15 +109,17 @@ class BandCount {
     static constexpr int number_shift = 25, count_shift = 49;
     static constexpr uint64_t value_mask = (uint64_t{1} << number_shift) - 1;
     static constexpr uint64_t full = (uint64_t{1} << (64 - count_shift)) - 1;
-    // The slots start at 1 MiB (as the other arrays: one huge page each,
-    // where the system has them) and double when half are taken. From this
-    // many colours on, a key's number is found by the key itself instead (a
-    // table of every key, 64 MiB, where the slots would soon take more), and
-    // as the tables no longer stay in the processor's caches, the count
+    // The slots start at 1 MiB at most (as the other arrays: one huge page
+    // each, where the system has them) and double when half are taken. From
+    // this many colours on, a key's number is found by the key itself instead
+    // (a table of every key, 64 MiB, where the slots would soon take more),
+    // and as the tables no longer stay in the processor's caches, the count
     // looks ahead (count_row).
-    static constexpr int first_slot_bits = 17;
     static constexpr uint32_t many_colours = uint32_t{1} << 20;
 
+    // The cache holds 2^18 lines at most (2 MiB: the misses of a photograph
+    // are a quarter of those with 2^16).
+    uint32_t cache_line_of(uint32_t rgb) const { return (rgb * 0x9E3779B1u) >> (32 - cache_bits_); }
     void empty_line(uint64_t line) {
         counts_[(line >> number_shift) & 0xffffff] += static_cast<uint32_t>(line >> count_shift);
     }
@@ -130,10 +138,12 @@ class BandCount {
     template <bool looks_ahead>
     void count_row(const uint8_t* row, int32_t width);
 
+    int cache_bits_;
     LargeArray<uint64_t> lines_;
+    int slot_bits_;
     // Key + 1 in the low 32 bits and its number in the high ones; 0 is free.
     LargeArray<uint64_t> slots_;
-    int slot_bits_ = first_slot_bits;
+    size_t first_room_;            // of keys_ and counts_
     LargeArray<uint32_t> direct_;  // by key: its number + 1, or 0
     LargeArray<int32_t> keys_;     // by number
     LargeArray<uint32_t> counts_;  // by number
@@ -157,7 +167,7 @@ uint32_t BandCount::add(int32_t key) {
     if (met_ == keys_.size()) {
         // The numbers' arrays grow by doubling, whole pages that are only
         // touched as they fill.
-        const size_t room = std::max<size_t>(size_t{1} << 18, 2 * keys_.size());
+        const size_t room = std::max(first_room_, 2 * keys_.size());
         LargeArray<int32_t> keys(room);
         LargeArray<uint32_t> counts(room);
         std::copy_n(keys_.data(), met_, keys.data());
@@ -260,7 +270,9 @@ int32_t band_start(int32_t first, int32_t end, int32_t bands, int32_t k) {
 void count_in_bands(const PictureRows& picture, int32_t first, int32_t end, int32_t threads,
                     std::vector<BandCount>& bands) {
     const int32_t most = std::clamp(threads, 1, std::max(end - first, 1));
-    std::vector<BandCount> mine(most);
+    std::vector<BandCount> mine;
+    for (int32_t k = 0; k < most; ++k)
+        mine.emplace_back(int64_t{picture.width} * ((end - first + most - 1) / most));
     int32_t counted = 1;
     run_on_threads(most, [&](int32_t k, int32_t n) {
         if (k == 0)
@@ -311,13 +323,16 @@ void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
 // them a few at a time, up to `limit`, which finish() lowers to share the
 // rest out.
 struct ColorCounting::Counting {
+    explicit Counting(const dib24& store)
+        : picture(store), band(int64_t{store.width} * store.height), limit(store.height) {}
+
     PictureRows picture;
     BandCount band;
     std::mutex lock;
     std::condition_variable changed;
-    int32_t told = 0;   // rows final
-    int32_t next = 0;   // the first row the thread has not taken
-    int32_t limit = 0;  // where the thread stops
+    int32_t told = 0;  // rows final
+    int32_t next = 0;  // the first row the thread has not taken
+    int32_t limit;     // where the thread stops
     bool stop = false;
     std::thread thread;
 
@@ -350,9 +365,7 @@ void ColorCounting::begin(const dib24& store) {
     // One thread counts after loading, on the thread that loaded.
     if (threads_ <= 1 || store.bits == nullptr || store.height <= 0)
         return;
-    auto counting = std::make_unique<Counting>();
-    counting->picture = PictureRows(store);
-    counting->limit = store.height;
+    auto counting = std::make_unique<Counting>(store);
     try {
         counting->thread = std::thread([c = counting.get()] { c->run(); });
     } catch (const std::system_error&) {
@@ -408,7 +421,7 @@ void ColorCounting::finish(const dib24& image, ColorTable& table) {
     }
     counting_->changed.notify_one();
     std::vector<BandCount> bands;
-    bands.emplace_back();
+    bands.emplace_back(0);  // the thread's, below
     if (rest < picture.height)
         count_in_bands(picture, rest, picture.height, threads_ - 1, bands);
     counting_->thread.join();
