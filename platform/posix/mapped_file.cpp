@@ -4,14 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-MappedFile::~MappedFile() {
-    unmap();
-}
-
-bool MappedFile::map(FILE* stream) {
-    unmap();
-    if (stream == nullptr)
-        return false;
+bool MappedFile::map_rest(FILE* stream) {
     const int fd = fileno(stream);
     struct stat about;
     if (fd < 0 || fstat(fd, &about) != 0 || !S_ISREG(about.st_mode))
@@ -35,11 +28,6 @@ bool MappedFile::map(FILE* stream) {
     return true;
 }
 
-void MappedFile::unmap() {
-    if (view_ != nullptr)
-        munmap(view_, view_size_);
-    view_ = nullptr;
-    view_size_ = 0;
-    data_ = nullptr;
-    size_ = 0;
+void MappedFile::release(void* view, size_t size) {
+    munmap(view, size);
 }

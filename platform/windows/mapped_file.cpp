@@ -3,14 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
-MappedFile::~MappedFile() {
-    unmap();
-}
-
-bool MappedFile::map(FILE* stream) {
-    unmap();
-    if (stream == nullptr)
-        return false;
+bool MappedFile::map_rest(FILE* stream) {
     const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     LARGE_INTEGER file_size;
     if (file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK ||
@@ -42,11 +35,6 @@ bool MappedFile::map(FILE* stream) {
     return true;
 }
 
-void MappedFile::unmap() {
-    if (view_ != nullptr)
-        UnmapViewOfFile(view_);
-    view_ = nullptr;
-    view_size_ = 0;
-    data_ = nullptr;
-    size_ = 0;
+void MappedFile::release(void* view, size_t) {
+    UnmapViewOfFile(view);
 }
