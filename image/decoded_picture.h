@@ -10,9 +10,9 @@
 // Decoded pixels, in a store of their own (dib24: rows bottom-up, blue,
 // green, red), and the colour space the file gives them. A decoder sets
 // `colour`, calls `start` once it knows the picture's size, writes the rows
-// top row first through `row` and tells `rows_done` as they are complete. The store takes
-// memory only as rows are written, and replaces an image's only once the
-// whole picture is decoded.
+// top row first through `row` and tells `rows_done` as they are complete.
+// The store takes memory only as rows are written, and replaces an image's
+// only once the whole picture is decoded.
 struct DecodedPicture {
     dib24 store;
     ColourSpace colour;
