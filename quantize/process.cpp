@@ -46,6 +46,8 @@ void process(dib24& image, FILE* report, Palette* palette_out, IndexRows* indice
     uint8_t* index_bytes = nullptr;
     if (indices != nullptr) {
         const bool pixels = image.bits != nullptr && image.width > 0 && image.height > 0;
+        // Emptied first, so that growing it copies nothing.
+        indices->clear();
         indices->resize(pixels ? static_cast<size_t>(image.width) * image.height : 0);
         index_bytes = indices->data();
     }
