@@ -236,14 +236,18 @@ for kind in webp heic; do
     "$linux_build/app/quantreduce" "$work/sample.$kind" "$work/linux_$kind.bmp" >/dev/null ||
         fail "the Linux reducer failed on the $kind file"
     status=0
-    "$qv_wine" "$reducer" "$work/sample.$kind" "$work/wine_$kind.bmp" >"$work/wine_$kind.out" 2>&1 || status=$?
+    "$qv_wine" "$reducer" "$work/sample.$kind" "$work/wine_$kind.bmp" >"$work/wine_$kind.out" \
+        2>"$work/wine_$kind.err" || status=$?
     if [ "$status" = 0 ]; then
         [ "$kind" = heic ] || cmp -s "$work/linux_$kind.bmp" "$work/wine_$kind.bmp" ||
             fail "quantreduce.exe read the $kind file to other pixels than Linux"
         echo "$suite: $kind: read by a codec of this Wine"
     else
-        [ "$(sed 's/\r$//' "$work/wine_$kind.out")" = "Cannot load input file : $work/sample.$kind" ] ||
-            fail "quantreduce.exe on the $kind file: status $status, '$(cat "$work/wine_$kind.out")'"
+        # The failure line, and on standard error the reason.
+        [ "$(sed 's/\r$//' "$work/wine_$kind.out")" = "Cannot load input file : $work/sample.$kind" ] &&
+            grep -q "sample.$kind: this system has no decoder for this kind of picture" \
+                "$work/wine_$kind.err" ||
+            fail "quantreduce.exe on the $kind file: status $status, '$(cat "$work/wine_$kind.out" "$work/wine_$kind.err")'"
         echo "$suite: $kind: refused, no codec in this Wine"
     fi
 done
