@@ -75,8 +75,9 @@ bool run_batch(const std::vector<ReduceJob>& jobs, const BatchSettings& settings
     const auto work = [&](int32_t threads) {
         JobSettings own = settings.job;
         own.quantize.threads = threads;
+        JobBuffers buffers;
         for (size_t i; (i = next++) < n;) {
-            JobOutcome outcome = run_job(jobs[i], own);
+            JobOutcome outcome = run_job(jobs[i], own, buffers);
             std::lock_guard held(lock);
             megapixels += double(outcome.width) * double(outcome.height) / 1e6;
             outcomes[i] = std::move(outcome);

@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
         FILE* messages = to_stdout || command.quiet ? stderr : stdout;
         settings.report = command.quiet ? nullptr : messages;
         printing.failures = messages;
-        const JobOutcome outcome = run_job(jobs[0], settings);
+        JobBuffers buffers;
+        const JobOutcome outcome = run_job(jobs[0], settings, buffers);
         return print_outcome(jobs, 0, outcome, printing) ? 0 : 1;
     }
 

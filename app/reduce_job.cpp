@@ -30,7 +30,8 @@ std::string read_back(FILE* stream) {
     return text;
 }
 
-void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outcome) {
+void reduce(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffers,
+            JobOutcome& outcome) {
     const bool to_file = job.output != "-";
     if (job.clash >= 0) {
         outcome.result = JobResult::clash;
@@ -50,8 +51,10 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outco
     dib24 image;
     if (!from_file)
         use_binary_input();
+    // The colours are counted as the rows are decoded.
+    ColorCounting counting(quantizer_threads(settings.quantize));
     if (!load_or_say(image, job.input.c_str(), from_file ? nullptr : stdin, nullptr,
-                     &outcome.load_error)) {
+                     &outcome.load_error, &counting)) {
         outcome.result = JobResult::load_failed;
         return;
     }
@@ -66,8 +69,8 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobOutcome& outco
     if (report == nullptr)
         report = stderr;  // no null device: the report is shown rather than lost
     Palette palette;
-    std::vector<uint8_t> indices;
-    process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize);
+    IndexRows& indices = buffers.indices;
+    process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize, &counting);
     if (scratch != nullptr)
         outcome.report = read_back(scratch);
     outcome.colors = static_cast<int32_t>(palette.size() / 3);
@@ -120,11 +123,11 @@ std::vector<ReduceJob> plan_jobs(const ReduceCommand& command) {
     return jobs;
 }
 
-JobOutcome run_job(const ReduceJob& job, const JobSettings& settings) {
+JobOutcome run_job(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffers) {
     const auto start = std::chrono::steady_clock::now();
     JobOutcome outcome;
     try {
-        reduce(job, settings, outcome);
+        reduce(job, settings, buffers, outcome);
     } catch (const std::bad_alloc&) {
         // The quantizer's tables or the output's bytes did not fit.
         outcome = {};

@@ -55,8 +55,13 @@ struct JobOutcome {
     std::string report;
 };
 
+// What one job after another reuses rather than allocating it anew.
+struct JobBuffers {
+    IndexRows indices;
+};
+
 // Loads, reduces and writes one picture; prints nothing.
-JobOutcome run_job(const ReduceJob& job, const JobSettings& settings);
+JobOutcome run_job(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffers);
 
 // The name an input's output takes: `DIR/NAME.png` (or .bmp) for --out-dir,
 // `IN-without-extension SUFFIX` for --ext (exposed for the tests).

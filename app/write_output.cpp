@@ -3,7 +3,7 @@
 #include "image/picture_file.h"
 
 FileError write_output(const std::string& path, bool png, const dib24& image,
-                       const Palette& palette, const std::vector<uint8_t>& indices) {
+                       const Palette& palette, const IndexRows& indices) {
     const auto write = [&](FILE* stream) {
         return png ? save_palette_png(stream, image.width, image.height, palette.data(),
                                       static_cast<int>(palette.size() / 3), indices.data())

@@ -8,10 +8,11 @@
 #include "image/dib24.h"
 #include "platform/file_system.h"
 #include "quantize/palette_average.h"
+#include "quantize/process.h"
 
 // Writes the reduced picture to `path`, or to standard output for "-": when
 // `png`, a palette PNG of `palette` and `indices` (one palette entry a pixel,
 // top row first), otherwise `image` as a 24-bit bitmap file. A file is only
 // ever replaced whole (replace_file).
 FileError write_output(const std::string& path, bool png, const dib24& image,
-                       const Palette& palette, const std::vector<uint8_t>& indices);
+                       const Palette& palette, const IndexRows& indices);

@@ -4,11 +4,14 @@
 // version on one thread, on the picture files named on the command line and
 // on a generated picture that holds every 24-bit colour once; reading and
 // writing the files; the literal reference of the tests once on each file.
+// Files given with --load (compressed pictures) are only read: alone, and
+// with the colour table counted as the rows are decoded, up to the table.
 // Counters: time per pixel, the peak heap memory of one run
 // (tests/heap_counter.h, with the quantizer's page regions) and the minor
 // page faults of one run.
 //
 //   quant_bench [--no-reference] [--no-all-colours] [benchmark options] [PICTURE ...]
+//               [--load PICTURE ...]
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -70,6 +73,7 @@ namespace {
 struct Picture {
     std::string name;
     std::string path;  // empty for a generated picture
+    bool load_only = false;
     dib24 image;
     ColorTable table;  // filled, before the palette construction
     Palette palette;   // the quantizer's palette for it
@@ -164,6 +168,24 @@ void load(benchmark::State& state, const Picture* p) {
     set_counters(state, p->image, 0, faults);
 }
 
+// Reading the file with its colours counted as quantreduce counts them, from
+// the first byte to the table.
+void load_and_table(benchmark::State& state, const Picture* p, int32_t threads) {
+    long faults = 0;
+    for (auto _ : state) {
+        const long before = minor_faults();
+        dib24 image;
+        image.create(1, 1, 0);
+        ColorCounting counting(threads);
+        ColorTable table;
+        benchmark::DoNotOptimize(load_input(image, p->path.c_str(), nullptr, &counting));
+        counting.finish(image, table);
+        benchmark::DoNotOptimize(table.data());
+        faults += minor_faults() - before;
+    }
+    set_counters(state, p->image, 0, faults);
+}
+
 void save(benchmark::State& state, const Picture* p) {
     for (auto _ : state) {
         FILE* out = std::tmpfile();
@@ -235,22 +257,25 @@ benchmark::internal::Benchmark* fastest_of_three(benchmark::internal::Benchmark*
 int main(int argc, char** argv) {
     bool with_reference = true, with_all_colours = true;
     std::vector<char*> rest{argv[0]};
-    std::vector<std::string> files;
+    std::vector<std::pair<std::string, bool>> files;  // and whether only to load it
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-reference") == 0) {
             with_reference = false;
         } else if (std::strcmp(argv[i], "--no-all-colours") == 0) {
             with_all_colours = false;
+        } else if (std::strcmp(argv[i], "--load") == 0 && i + 1 < argc) {
+            files.emplace_back(argv[++i], true);
         } else if (argv[i][0] == '-') {
             rest.push_back(argv[i]);
         } else {
-            files.push_back(argv[i]);
+            files.emplace_back(argv[i], false);
         }
     }
-    for (const std::string& f : files) {
+    for (const auto& [f, load_only] : files) {
         auto p = std::make_unique<Picture>();
         p->name = f.substr(f.find_last_of('/') + 1);
         p->path = f;
+        p->load_only = load_only;
         p->image.create(1, 1, 0);
         if (!load_input(p->image, f.c_str())) {
             std::printf("Cannot load input file : %s\n", f.c_str());
@@ -266,6 +291,8 @@ int main(int argc, char** argv) {
     }
     FILE* quiet = std::tmpfile();
     for (auto& p : pictures) {
+        if (p->load_only)
+            continue;
         fill_color_table(p->image, p->table);
         ColorTable table = p->table;
         p->palette = average_palette(table, build_clusters(table, 255), quiet);
@@ -279,6 +306,17 @@ int main(int argc, char** argv) {
     const RemapPixels fastest = fastest_remap();
     for (auto& owned : pictures) {
         const Picture* p = owned.get();
+        if (!p->path.empty()) {
+            benchmark::RegisterBenchmark(("load/" + p->name).c_str(), load, p)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+            for (const int32_t t : counts)
+                fastest_of_three(benchmark::RegisterBenchmark(
+                    ("load_and_table/" + p->name + "/threads:" + std::to_string(t)).c_str(),
+                    load_and_table, p, t));
+        }
+        if (p->load_only)
+            continue;
         for (const int32_t t : counts) {
             const std::string suffix = "/" + p->name + "/threads:" + std::to_string(t);
             fastest_of_three(benchmark::RegisterBenchmark(("table" + suffix).c_str(), table, p, t));
@@ -294,9 +332,6 @@ int main(int argc, char** argv) {
             ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
         if (!p->path.empty()) {
-            benchmark::RegisterBenchmark(("load/" + p->name).c_str(), load, p)
-                ->UseRealTime()
-                ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("save/" + p->name).c_str(), save, p)
                 ->UseRealTime()
                 ->Unit(benchmark::kMillisecond);

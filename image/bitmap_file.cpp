@@ -6,7 +6,26 @@
 using dib_layout::file_header_bytes;
 using dib_layout::info_header_bytes;
 
-LoadError load_bitmap_file(dib24& image, const uint8_t* file, size_t size) {
+namespace {
+
+// Reads the rows from `stream`, which stands at the file's first byte:
+// past the `off_bits` bytes before them, then straight into the store.
+bool read_rows(FILE* stream, uint32_t off_bits, uint8_t* store, size_t bytes) {
+    uint8_t before[4096];
+    for (size_t left = off_bits; left > 0;) {
+        const size_t n = left < sizeof before ? left : sizeof before;
+        if (std::fread(before, 1, n, stream) != n)
+            return false;
+        left -= n;
+    }
+    return std::fread(store, 1, bytes, stream) == bytes;
+}
+
+}  // namespace
+
+LoadError load_bitmap_file(dib24& image, const StreamBytes& bytes) {
+    const uint8_t* file = bytes.data();
+    const size_t size = bytes.size();
     uint32_t off_bits;
     if (!dib_layout::read_file_header(file, size, off_bits))
         return LoadError::damaged;
@@ -27,12 +46,21 @@ LoadError load_bitmap_file(dib24& image, const uint8_t* file, size_t size) {
     if (static_cast<uint64_t>(rows.data_bytes) > size - off_bits)
         return LoadError::damaged;
     const uint8_t* data = file + off_bits;
-    if (!dib_layout::indices_below(rows, data, dib.colors))
+    FILE* stream = bytes.unread_stream();
+    const bool read_straight = stream != nullptr && rows.bit_count == 24 && !rows.top_down;
+    if (!read_straight && !dib_layout::indices_below(rows, data, dib.colors))
         return LoadError::damaged;
 
-    image.create(rows.width, rows.count, dib_layout::dpi_from_pixels_per_metre(h.biXPelsPerMeter));
-    if (image.bits == nullptr)
+    dib24 fresh;
+    fresh.create(rows.width, rows.count, dib_layout::dpi_from_pixels_per_metre(h.biXPelsPerMeter));
+    if (fresh.bits == nullptr)
         return LoadError::too_large;
-    fill_store(image, rows, file + file_header_bytes + dib.table_at, nullptr, data);
+    if (read_straight) {
+        if (!read_rows(stream, off_bits, fresh.bits, static_cast<size_t>(rows.data_bytes)))
+            return LoadError::damaged;
+    } else {
+        fill_store(fresh, rows, file + file_header_bytes + dib.table_at, nullptr, data);
+    }
+    image.swap(fresh);
     return LoadError::none;
 }

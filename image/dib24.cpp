@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
+#include <utility>
 
 #include "image/bitmap_file.h"
 #include "image/dib_layout.h"
@@ -81,6 +81,18 @@ void dib24::release() {
     width = height = stride = 0;
 }
 
+void dib24::swap(dib24& other) noexcept {
+    std::swap(old_object, other.old_object);
+    std::swap(info, other.info);
+    std::swap(bitmap, other.bitmap);
+    std::swap(dc, other.dc);
+    std::swap(bits, other.bits);
+    std::swap(width, other.width);
+    std::swap(height, other.height);
+    std::swap(stride, other.stride);
+    std::swap(dpi, other.dpi);
+}
+
 void dib24::draw(HDC target, int32_t x_dest, int32_t y_dest, int32_t dest_width,
                  int32_t dest_height, int32_t x_src, int32_t y_src) const {
     if (bits == nullptr)
@@ -94,9 +106,8 @@ void dib24::draw(HDC target, int32_t x_dest, int32_t y_dest, int32_t dest_width,
 
 bool dib24::load(FILE* stream) {
     try {
-        std::vector<uint8_t> file;
-        return read_stream(stream, file) &&
-               load_bitmap_file(*this, file.data(), file.size()) == LoadError::none;
+        StreamBytes file;
+        return file.take(stream) && load_bitmap_file(*this, file) == LoadError::none;
     } catch (const std::bad_alloc&) {
         return false;
     }

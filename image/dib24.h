@@ -24,6 +24,8 @@ class dib24 {
     void create(int32_t width, int32_t height, int32_t dpi);
     // Frees the store, the drawing context and the bitmap; zeroes the geometry.
     void release();
+    // Exchanges the two images whole: store, bitmap, context and geometry.
+    void swap(dib24& other) noexcept;
     // width, height and stride from the header, or all 0 without a bitmap.
     void update_geometry();
     // Paints the whole image (source size from the header) into the
@@ -31,10 +33,9 @@ class dib24 {
     void draw(HDC target, int32_t x_dest, int32_t y_dest, int32_t dest_width, int32_t dest_height,
               int32_t x_src, int32_t y_src) const;
 
-    // Reads a bitmap file of 1, 4, 8 or 24 bits per pixel from an open stream,
-    // strictly sequentially (pipes work). False, with the image unchanged, for
-    // anything malformed, truncated or unsupported. (Only a `create` that
-    // could not make a store fails after the old one is gone: false, empty.)
+    // Reads a bitmap file of 1, 4, 8 or 24 bits per pixel from an open stream
+    // (pipes work). False, with the image unchanged, for anything malformed,
+    // truncated or unsupported, or a store that cannot be had.
     bool load(FILE* stream);
     // Writes the store as a 24-bit bitmap file. False without a store or when
     // the stream refuses the bytes.

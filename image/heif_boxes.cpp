@@ -269,40 +269,39 @@ struct Step {
     bool top_down;  // mirroring top to bottom, else left to right
 };
 
-DecodedPicture grid(int width, int height, std::vector<uint8_t> cells) {
-    DecodedPicture p;
-    p.width = width;
-    p.height = height;
-    for (uint8_t c : cells)
-        p.rgb.insert(p.rgb.end(), {c, c, c});
-    return p;
-}
-
-uint8_t cell(const DecodedPicture& p, int x, int y) {
-    return p.rgb[3 * (size_t(y) * p.width + x)];
-}
+// A small picture of numbered cells, top row first.
+struct Grid {
+    size_t width, height;
+    std::vector<uint8_t> cells;
+    uint8_t cell(size_t x, size_t y) const { return cells[y * width + x]; }
+};
 
 int tag_for(const std::vector<Step>& steps) {
-    DecodedPicture shown = grid(3, 2, {0, 1, 2, 3, 4, 5});
+    const Grid stored{3, 2, {0, 1, 2, 3, 4, 5}};
+    Grid shown = stored;
     for (const Step& s : steps) {
-        std::vector<uint8_t> cells;
-        const int w = s.rotate ? shown.height : shown.width;
-        const int h = s.rotate ? shown.width : shown.height;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
+        Grid next{s.rotate ? shown.height : shown.width, s.rotate ? shown.width : shown.height, {}};
+        for (size_t y = 0; y < next.height; ++y)
+            for (size_t x = 0; x < next.width; ++x) {
                 if (s.rotate)
-                    cells.push_back(cell(shown, shown.width - 1 - y, x));
+                    next.cells.push_back(shown.cell(shown.width - 1 - y, x));
                 else if (s.top_down)
-                    cells.push_back(cell(shown, x, h - 1 - y));
+                    next.cells.push_back(shown.cell(x, next.height - 1 - y));
                 else
-                    cells.push_back(cell(shown, w - 1 - x, y));
+                    next.cells.push_back(shown.cell(next.width - 1 - x, y));
             }
-        shown = grid(w, h, std::move(cells));
+        shown = std::move(next);
     }
     for (int tag = 1; tag <= 8; ++tag) {
-        DecodedPicture turned = grid(3, 2, {0, 1, 2, 3, 4, 5});
-        apply_orientation(turned, tag);
-        if (turned.width == shown.width && turned.rgb == shown.rgb)
+        Grid turned{
+            tag >= 5 ? stored.height : stored.width, tag >= 5 ? stored.width : stored.height, {}};
+        for (size_t y = 0; y < turned.height; ++y)
+            for (size_t x = 0; x < turned.width; ++x) {
+                size_t sx, sy;
+                stored_pixel(tag, stored.width, stored.height, x, y, sx, sy);
+                turned.cells.push_back(stored.cell(sx, sy));
+            }
+        if (turned.width == shown.width && turned.cells == shown.cells)
             return tag;
     }
     return 1;

@@ -113,14 +113,14 @@ LoadError read_heif(const uint8_t* file, size_t size, DecodedPicture& picture) {
         heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) != 8 || width != w ||
         height != ht)
         return LoadError::damaged;
-    picture.width = width;
-    picture.height = height;
-    picture.rgb.resize(size_t{3} * width * height);
-    rows_over_white(rows, stride, width, height,
-                    !alpha          ? Alpha::none
-                    : premultiplied ? Alpha::premultiplied
-                                    : Alpha::straight,
-                    picture.rgb.data());
+    if (!picture.start(width, height))
+        return LoadError::too_large;
+    const Alpha kind = !alpha          ? Alpha::none
+                       : premultiplied ? Alpha::premultiplied
+                                       : Alpha::straight;
+    for (int y = 0; y < height; ++y)
+        rgb_row_to_bgr(rows + static_cast<ptrdiff_t>(stride) * y, width, kind, picture.row(y));
+    picture.rows_done(height);
     return LoadError::none;
 }
 

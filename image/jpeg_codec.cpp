@@ -41,8 +41,7 @@ void no_output(j_common_ptr) {}
 
 // The steps between setjmp and the end of decoding; nothing here has a
 // destructor, since libjpeg's errors jump over it.
-LoadError read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row,
-                    DecodedPicture& picture) {
+LoadError read_jpeg(jpeg_decompress_struct& codec, DecodedPicture& picture) {
     // The profile is kept in APP2 segments, in pieces.
     jpeg_save_markers(&codec, JPEG_APP0 + 2, 0xFFFF);
     if (jpeg_read_header(&codec, TRUE) != JPEG_HEADER_OK)
@@ -59,31 +58,25 @@ LoadError read_jpeg(jpeg_decompress_struct& codec, std::vector<uint8_t>& row,
         const std::unique_ptr<JOCTET, void (*)(void*)> owned(profile, std::free);
         picture.colour.icc.assign(profile, profile + profile_size);
     }
-    const bool grey = codec.jpeg_color_space == JCS_GRAYSCALE;
-    codec.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    // Straight into the store's rows, grey pictures too (each grey value
+    // three times).
+    codec.out_color_space = JCS_EXT_BGR;
     // Progressive and multi-scan files keep the whole picture's coefficients
     // while the scans arrive: the memory manager refuses a picture whose
     // buffers would pass this (no backing store is configured) before it
     // takes them.
     codec.mem->max_memory_to_use = long{1} << 30;
     jpeg_start_decompress(&codec);
-    if (codec.output_components != (grey ? 1 : 3))
+    if (codec.output_components != 3 || codec.output_width != codec.image_width ||
+        codec.output_height != codec.image_height)
         return LoadError::damaged;
-    const size_t width = codec.output_width;
-    row.resize(width * codec.output_components);
-    picture.width = static_cast<int32_t>(codec.output_width);
-    picture.height = static_cast<int32_t>(codec.output_height);
-    picture.rgb.clear();
+    if (!picture.start(codec.output_width, codec.output_height))
+        return LoadError::too_large;
     while (codec.output_scanline < codec.output_height) {
-        JSAMPROW rows[1] = {row.data()};
+        JSAMPROW rows[1] = {picture.row(codec.output_scanline)};
         if (jpeg_read_scanlines(&codec, rows, 1) != 1)
             return LoadError::damaged;
-        const size_t at = picture.rgb.size();
-        picture.rgb.resize(at + 3 * width);
-        uint8_t* out = picture.rgb.data() + at;
-        for (size_t x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                out[3 * x + c] = grey ? row[x] : row[3 * x + c];
+        picture.rows_done(static_cast<int32_t>(codec.output_scanline));
     }
     jpeg_finish_decompress(&codec);
     return LoadError::none;
@@ -98,7 +91,6 @@ LoadError decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture)
     errors.manager.error_exit = on_error;
     errors.manager.emit_message = on_message;
     errors.manager.output_message = no_output;
-    std::vector<uint8_t> row;
     volatile bool created = false;
     volatile LoadError decoded = LoadError::damaged;
     try {
@@ -106,7 +98,7 @@ LoadError decode_jpeg(const uint8_t* file, size_t size, DecodedPicture& picture)
             jpeg_create_decompress(&codec);
             created = true;
             jpeg_mem_src(&codec, file, static_cast<unsigned long>(size));
-            decoded = read_jpeg(codec, row, picture);
+            decoded = read_jpeg(codec, picture);
         } else if (errors.manager.msg_code == JERR_OUT_OF_MEMORY) {
             // Beyond max_memory_to_use, or none to be had.
             decoded = LoadError::too_large;

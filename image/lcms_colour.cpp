@@ -65,20 +65,20 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey) {
     if (source == nullptr || srgb == nullptr ||
         cmsGetColorSpace(source.get()) != (grey ? cmsSigGrayData : cmsSigRgbData))
         return false;
-    // Grey pixels are read from their red sample, the other two passed over.
+    // Grey pixels are read from their first sample, the other two passed over.
     const cmsUInt32Number input =
-        grey ? COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(2) : TYPE_RGB_8;
+        grey ? COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(2) : TYPE_BGR_8;
     const std::unique_ptr<void, TransformDeleter> transform(cmsCreateTransformTHR(
-        context.get(), source.get(), input, srgb.get(), TYPE_RGB_8, INTENT_PERCEPTUAL, 0));
+        context.get(), source.get(), input, srgb.get(), TYPE_BGR_8, INTENT_PERCEPTUAL, 0));
     if (transform == nullptr)
         return false;
-    const size_t row_bytes = size_t{3} * picture.width;
+    const size_t row_bytes = size_t{3} * picture.width();
     std::vector<uint8_t> row(row_bytes);
-    for (int32_t y = 0; y < picture.height; ++y) {
-        uint8_t* pixels = picture.rgb.data() + row_bytes * y;
+    for (int32_t y = 0; y < picture.height(); ++y) {
+        uint8_t* pixels = picture.row(y);
         std::memcpy(row.data(), pixels, row_bytes);
         cmsDoTransform(transform.get(), row.data(), pixels,
-                       static_cast<cmsUInt32Number>(picture.width));
+                       static_cast<cmsUInt32Number>(picture.width()));
     }
     return true;
 }

@@ -9,20 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
-#include "image/colour_space.h"
+#include "image/decoded_picture.h"
 #include "image/dib_layout.h"
 #include "image/load_error.h"
-
-// Decoded pixels: red, green, blue, 3 bytes a pixel, rows without padding,
-// the picture's top row first; and the colour space the file gives them.
-struct DecodedPicture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgb;
-    ColourSpace colour;
-};
 
 // Why a picture of `width` x `height` pixels is refused from its header:
 // damaged for a side of 0 or less, too_large for one whose store would not
@@ -74,17 +66,21 @@ LoadError decode_heif(const uint8_t* file, size_t size, DecodedPicture& picture)
 
 // Converts the pixels of `picture` from its colour space to sRGB, with the
 // perceptual intent, as RGB pixels or (`grey`) as grey ones (every pixel has
-// red = green = blue; the red sample is taken). False, with the pixels as they
+// red = green = blue; one sample is taken). False, with the pixels as they
 // were, where the colour space cannot be used.
 bool convert_to_srgb(DecodedPicture& picture, bool grey);
+
+// Where an encoder's bytes go, in order; false when they cannot be taken.
+using ByteSink = std::function<bool(const uint8_t* bytes, size_t count)>;
 
 // A palette PNG (colour type 3) of `width` x `height` pixels: `colors` (1 to
 // 256) palette entries of 3 bytes (red, green, blue), no transparency, one
 // index a pixel in `indices`, top row first, `width` bytes a row; the pixels
-// take palette_png_depth(colors) bits each; zlib at its default level. False
-// for an index beyond the palette or an encoder failure.
+// take palette_png_depth(colors) bits each; zlib at its default level. Its
+// bytes go to `out` as they are made. False for an index beyond the palette,
+// an encoder failure or bytes that `out` refused.
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, std::vector<uint8_t>& png);
+                        const uint8_t* indices, const ByteSink& out);
 
 // The fewest bits a pixel (1, 2, 4 or 8) that hold an index of `colors`
 // palette entries.

@@ -36,10 +36,13 @@ PictureKind picture_kind(const uint8_t* head, size_t size) {
 namespace {
 
 // True when every pixel is grey (red = green = blue).
-bool all_grey(const std::vector<uint8_t>& rgb) {
-    for (size_t i = 0; i < rgb.size(); i += 3)
-        if (rgb[i] != rgb[i + 1] || rgb[i] != rgb[i + 2])
-            return false;
+bool all_grey(const DecodedPicture& picture) {
+    for (int32_t y = 0; y < picture.height(); ++y) {
+        const uint8_t* p = picture.row(y);
+        for (int32_t x = 0; x < picture.width(); ++x, p += 3)
+            if (p[0] != p[1] || p[0] != p[2])
+                return false;
+    }
     return true;
 }
 
@@ -47,54 +50,58 @@ bool all_grey(const std::vector<uint8_t>& rgb) {
 // profile describes grey pixels only; with colour pixels it is not used.
 void to_srgb(DecodedPicture& picture) {
     const Conversion conversion = conversion_for(picture.colour);
-    if (conversion == Conversion::rgb || (conversion == Conversion::grey && all_grey(picture.rgb)))
+    if (conversion == Conversion::rgb || (conversion == Conversion::grey && all_grey(picture)))
         convert_to_srgb(picture, conversion == Conversion::grey);
 }
 
-// Decoded rows (top first, red, green, blue) to the store (bottom-up, blue,
-// green, red).
-LoadError load_decoded(dib24& image, const DecodedPicture& picture) {
-    image.create(picture.width, picture.height, 0);
-    if (image.bits == nullptr)
-        return LoadError::too_large;
-    const size_t row = size_t{3} * picture.width;
-    for (int32_t y = 0; y < picture.height; ++y)
-        swap_red_blue(picture.rgb.data() + row * y, picture.width,
-                      image.bits + size_t(image.height - 1 - y) * image.stride);
-    return LoadError::none;
-}
+// Cancels a watch that was told of rows of a store about to go, unless the
+// picture loaded.
+struct CancelUnlessLoaded {
+    RowWatch* watch;
+    bool loaded = false;
+    ~CancelUnlessLoaded() {
+        if (watch != nullptr && !loaded)
+            watch->cancel();
+    }
+};
 
 }  // namespace
 
-LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& picture) {
+LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& picture,
+                         RowWatch* watch) {
     // Not every platform's decoder tells of damage it passed over or data it
     // had to make up: the structure is checked here, on every platform.
     LoadError error = LoadError::damaged;
+    // Rows to be turned are not final as they are decoded.
     int orientation = 1;
+    const auto decode = [&](LoadError (*decoder)(const uint8_t*, size_t, DecodedPicture&)) {
+        picture.watch = orientation == 1 ? watch : nullptr;
+        return decoder(file, size, picture);
+    };
     switch (picture_kind(file, size)) {
         case PictureKind::png:
             if (png_chunks_sound(file, size))
-                error = decode_png(file, size, picture);
+                error = decode(decode_png);
             break;
         case PictureKind::jpeg:
             if (jpeg_markers_sound(file, size)) {
-                error = decode_jpeg(file, size, picture);
                 orientation = jpeg_orientation(file, size);
+                error = decode(decode_jpeg);
             }
             break;
         case PictureKind::webp:
             if (webp_chunks_sound(file, size))
-                error = decode_webp(file, size, picture);
+                error = decode(decode_webp);
             break;
         case PictureKind::tiff:
             if (tiff_sound(file, size)) {
-                error = decode_tiff(file, size, picture);
                 orientation = tiff_orientation(file, size);
+                error = decode(decode_tiff);
             }
             break;
         case PictureKind::heif:
             if (heif_boxes_sound(file, size))
-                error = decode_heif(file, size, picture);
+                error = decode(decode_heif);
             break;
         default:
             return LoadError::not_a_picture;
@@ -102,28 +109,28 @@ LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& pictu
     if (error != LoadError::none)
         return error;
     // What every decoder promises, checked once more before it is relied on.
-    if (!dib_layout::store_fits(picture.width, picture.height) ||
-        picture.rgb.size() != size_t{3} * picture.width * picture.height)
+    if (picture.store.bits == nullptr)
         return LoadError::damaged;
     to_srgb(picture);
-    apply_orientation(picture, orientation);
-    return LoadError::none;
+    return apply_orientation(picture, orientation) ? LoadError::none : LoadError::too_large;
 }
 
-bool load_picture(dib24& image, FILE* stream, LoadError* why) {
+bool load_picture(dib24& image, FILE* stream, LoadError* why, RowWatch* watch) {
     LoadError error = LoadError::none;
     try {
-        std::vector<uint8_t> file;
-        if (!read_stream(stream, file)) {
+        StreamBytes file;
+        if (!file.take(stream)) {
             error = LoadError::unreadable;
         } else if (picture_kind(file.data(), file.size()) == PictureKind::bitmap) {
-            error = load_bitmap_file(image, file.data(), file.size());
+            error = load_bitmap_file(image, file);
         } else {
             DecodedPicture picture;
-            error = decode_picture(file.data(), file.size(), picture);
-            file = {};
-            if (error == LoadError::none)
-                error = load_decoded(image, picture);
+            CancelUnlessLoaded cancel{watch};
+            error = decode_picture(file.data(), file.size(), picture, watch);
+            if (error == LoadError::none) {
+                image.swap(picture.store);
+                cancel.loaded = true;
+            }
         }
     } catch (const std::bad_alloc&) {
         error = LoadError::too_large;
@@ -135,12 +142,9 @@ bool load_picture(dib24& image, FILE* stream, LoadError* why) {
 
 bool save_palette_png(FILE* stream, int32_t width, int32_t height, const uint8_t* palette,
                       int colors, const uint8_t* indices) {
-    try {
-        std::vector<uint8_t> png;
-        return stream != nullptr &&
-               encode_palette_png(width, height, palette, colors, indices, png) &&
-               std::fwrite(png.data(), 1, png.size(), stream) == png.size();
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    return stream != nullptr &&
+           encode_palette_png(width, height, palette, colors, indices,
+                              [stream](const uint8_t* bytes, size_t count) {
+                                  return std::fwrite(bytes, 1, count, stream) == count;
+                              });
 }

@@ -1,7 +1,5 @@
 #include "image/pixel_rows.h"
 
-#include <cstring>
-
 #include "image/byte_reader.h"
 
 bool row_indices_below(const uint8_t* row, int64_t width, int bits, uint32_t colors) {
@@ -65,17 +63,13 @@ void rgba_over_white(const uint8_t* row, int64_t width, uint8_t* out) {
             out[c] = over_white(row[c], row[3]);
 }
 
-void rows_over_white(const uint8_t* rows, int64_t stride, int64_t width, int64_t height,
-                     Alpha alpha, uint8_t* out) {
-    for (int64_t y = 0; y < height; ++y, rows += stride, out += 3 * width) {
-        if (alpha == Alpha::none) {
-            std::memcpy(out, rows, static_cast<size_t>(3 * width));
-        } else if (alpha == Alpha::straight) {
-            rgba_over_white(rows, width, out);
-        } else {
-            for (int64_t x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    out[3 * x + c] = premultiplied_over_white(rows[4 * x + c], rows[4 * x + 3]);
-        }
+void rgb_row_to_bgr(const uint8_t* row, int64_t width, Alpha alpha, uint8_t* out) {
+    if (alpha == Alpha::none) {
+        swap_red_blue(row, width, out);
+        return;
     }
+    for (int64_t x = 0; x < width; ++x, row += 4, out += 3)
+        for (int c = 0; c < 3; ++c)
+            out[2 - c] = alpha == Alpha::straight ? over_white(row[c], row[3])
+                                                  : premultiplied_over_white(row[c], row[3]);
 }

@@ -54,13 +54,13 @@ int lowest_set_bit(uint32_t mask);
 
 // Red, green, blue to blue, green, red (and back: the same swap).
 void swap_red_blue(const uint8_t* row, int64_t width, uint8_t* out);
-// Red, green, blue, alpha (unassociated) to red, green, blue over white.
+// Three colour samples and an alpha (unassociated) a pixel to the three
+// samples over white, in the same order.
 void rgba_over_white(const uint8_t* row, int64_t width, uint8_t* out);
 
 // How a decoder's pixels carry alpha: not at all (red, green, blue), or as a
 // fourth sample, the colour samples as they are or already multiplied by it.
 enum class Alpha { none, straight, premultiplied };
-// `height` rows of `width` pixels, `stride` bytes apart, to rows of red,
-// green, blue at `out` without padding, transparent pixels over white.
-void rows_over_white(const uint8_t* rows, int64_t stride, int64_t width, int64_t height,
-                     Alpha alpha, uint8_t* out);
+// A row of `width` pixels of red, green, blue (and alpha, as `alpha` says) to
+// the store's blue, green, red, transparent pixels over white.
+void rgb_row_to_bgr(const uint8_t* row, int64_t width, Alpha alpha, uint8_t* out);

@@ -32,22 +32,18 @@ void read_input(png_structp png, png_bytep out, size_t n) {
     in->left -= n;
 }
 
-// How the rows that libpng hands over become RGB: 3 or 4 channels (RGBA,
-// alpha over white), or 1 for palette indices, looked up here so that an
-// index beyond the palette is found.
+// How the rows that libpng hands over become the store's blue, green, red:
+// 3 channels (blue, green, red already) or 4 (with alpha, over white), or 1
+// for palette indices, looked up here so that an index beyond the palette is
+// found.
 struct RowFormat {
     int channels = 3;
     int palette_size = 0;
-    uint8_t palette[256][4] = {};  // red, green, blue, alpha
+    uint8_t palette[256][3] = {};  // blue, green, red, over white
 };
 
-// Appends `count` pixels of a row to `rgb`; false for an index beyond the
-// palette.
-bool append_pixels(const uint8_t* row, size_t count, const RowFormat& format,
-                   std::vector<uint8_t>& rgb) {
-    const size_t at = rgb.size();
-    rgb.resize(at + 3 * count);
-    uint8_t* out = rgb.data() + at;
+// `count` pixels of a row to `out`; false for an index beyond the palette.
+bool convert_pixels(const uint8_t* row, size_t count, const RowFormat& format, uint8_t* out) {
     switch (format.channels) {
         case 3:
             std::memcpy(out, row, 3 * count);
@@ -59,11 +55,8 @@ bool append_pixels(const uint8_t* row, size_t count, const RowFormat& format,
             if (!row_indices_below(row, static_cast<int64_t>(count), 8,
                                    static_cast<uint32_t>(format.palette_size)))
                 return false;
-            for (size_t x = 0; x < count; ++x, out += 3) {
-                const uint8_t* entry = format.palette[row[x]];
-                for (int c = 0; c < 3; ++c)
-                    out[c] = over_white(entry[c], entry[3]);
-            }
+            for (size_t x = 0; x < count; ++x, out += 3)
+                std::memcpy(out, format.palette[row[x]], 3);
             return true;
     }
 }
@@ -99,7 +92,8 @@ std::vector<uint8_t> inflated_profile(const png_unknown_chunk& chunk) {
     return status == Z_STREAM_END ? profile : std::vector<uint8_t>{};
 }
 
-// The palette and its tRNS alpha values (entries beyond them are opaque).
+// The palette and its tRNS alpha values (entries beyond them are opaque),
+// each entry over white.
 void read_palette(png_structp png, png_infop info, RowFormat& format) {
     png_colorp entries = nullptr;
     int count = 0;
@@ -110,10 +104,10 @@ void read_palette(png_structp png, png_infop info, RowFormat& format) {
         png_get_tRNS(png, info, &alpha, &alpha_count, nullptr);
     format.palette_size = count;
     for (int i = 0; i < count && i < 256; ++i) {
-        format.palette[i][0] = entries[i].red;
-        format.palette[i][1] = entries[i].green;
-        format.palette[i][2] = entries[i].blue;
-        format.palette[i][3] = i < alpha_count ? alpha[i] : 255;
+        const unsigned a = i < alpha_count ? alpha[i] : 255;
+        format.palette[i][0] = over_white(entries[i].blue, a);
+        format.palette[i][1] = over_white(entries[i].green, a);
+        format.palette[i][2] = over_white(entries[i].red, a);
     }
 }
 
@@ -161,21 +155,27 @@ LoadError read_png(png_structp png, png_infop info, RowFormat& format, std::vect
             png_set_strip_16(png);  // the high byte
         if (!(color_type & PNG_COLOR_MASK_COLOR))
             png_set_gray_to_rgb(png);
+        png_set_bgr(png);
     }
     png_read_update_info(png, info);
     format.channels = png_get_channels(png, info);
     if (format.channels != (color_type == PNG_COLOR_TYPE_PALETTE ? 1 : 3) && format.channels != 4)
         return LoadError::damaged;
     row.resize(png_get_rowbytes(png, info));
+    if (!picture.start(width, height))
+        return LoadError::too_large;
 
-    picture.width = static_cast<int32_t>(width);
-    picture.height = static_cast<int32_t>(height);
-    picture.rgb.clear();
     if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
         for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, row.data(), nullptr);
-            if (!append_pixels(row.data(), width, format, picture.rgb))
-                return LoadError::damaged;
+            // Rows of blue, green, red are read where they go.
+            if (format.channels == 3) {
+                png_read_row(png, picture.row(y), nullptr);
+            } else {
+                png_read_row(png, row.data(), nullptr);
+                if (!convert_pixels(row.data(), width, format, picture.row(y)))
+                    return LoadError::damaged;
+            }
+            picture.rows_done(static_cast<int32_t>(y + 1));
         }
     } else {
         // Adam7: the seven passes arrive one after the other as small
@@ -189,11 +189,12 @@ LoadError read_png(png_structp png, png_infop info, RowFormat& format, std::vect
                 continue;
             for (png_uint_32 y = 0; y < rows; ++y) {
                 png_read_row(png, row.data(), nullptr);
-                if (!append_pixels(row.data(), cols, format, passes))
+                const size_t at = passes.size();
+                passes.resize(at + size_t{3} * cols);
+                if (!convert_pixels(row.data(), cols, format, passes.data() + at))
                     return LoadError::damaged;
             }
         }
-        picture.rgb.resize(size_t{3} * width * height);
         const uint8_t* from = passes.data();
         for (int pass = 0; pass < 7; ++pass) {
             const png_uint_32 cols = PNG_PASS_COLS(width, pass);
@@ -201,34 +202,30 @@ LoadError read_png(png_structp png, png_infop info, RowFormat& format, std::vect
             if (cols == 0)
                 continue;
             for (png_uint_32 y = 0; y < rows; ++y) {
-                uint8_t* line =
-                    picture.rgb.data() + size_t{3} * width * PNG_ROW_FROM_PASS_ROW(y, pass);
+                uint8_t* line = picture.row(PNG_ROW_FROM_PASS_ROW(y, pass));
                 for (png_uint_32 x = 0; x < cols; ++x, from += 3)
                     std::memcpy(line + 3 * size_t{PNG_COL_FROM_PASS_COL(x, pass)}, from, 3);
             }
         }
         passes = {};
+        picture.rows_done(static_cast<int32_t>(height));
     }
     // The chunks after the image data up to IEND, and their CRCs.
     png_read_end(png, nullptr);
     return LoadError::none;
 }
 
-struct MemoryOutput {
-    std::vector<uint8_t>* bytes;
-};
-
 void write_output(png_structp png, png_bytep data, size_t n) {
-    auto* out = static_cast<MemoryOutput*>(png_get_io_ptr(png));
+    const auto* out = static_cast<const ByteSink*>(png_get_io_ptr(png));
     // No exception may pass through libpng: it learns of a failure as error.
-    bool stored = true;
+    bool taken = false;
     try {
-        out->bytes->insert(out->bytes->end(), data, data + n);
+        taken = (*out)(data, n);
     } catch (const std::bad_alloc&) {
-        stored = false;
+        taken = false;
     }
-    if (!stored)
-        png_error(png, "out of memory");
+    if (!taken)
+        png_error(png, "output refused");
 }
 
 void flush_output(png_structp) {}
@@ -276,7 +273,7 @@ LoadError decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) 
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, std::vector<uint8_t>& bytes) {
+                        const uint8_t* indices, const ByteSink& out) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256)
         return false;
     const size_t pixels = size_t(width) * size_t(height);
@@ -287,12 +284,10 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     if (png == nullptr)
         return false;
     png_infop info = png_create_info_struct(png);
-    MemoryOutput output{&bytes};
-    bytes.clear();
     volatile bool written = false;
     try {
         if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-            png_set_write_fn(png, &output, write_output, flush_output);
+            png_set_write_fn(png, const_cast<ByteSink*>(&out), write_output, flush_output);
             write_png(png, info, width, height, palette, colors, indices);
             written = true;
         }

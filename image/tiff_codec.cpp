@@ -100,8 +100,8 @@ inline unsigned sample(const Layout& l, const uint8_t* row, size_t plane_bytes, 
     return v;
 }
 
-// One decoded row to red, green, blue.
-void row_to_rgb(const Layout& l, const uint8_t* row, size_t plane_bytes, uint8_t* out) {
+// One decoded row to the store's blue, green, red.
+void row_to_bgr(const Layout& l, const uint8_t* row, size_t plane_bytes, uint8_t* out) {
     for (uint32_t x = 0; x < l.width; ++x, out += 3) {
         unsigned rgb[3];
         if (l.map[0] != nullptr) {
@@ -117,7 +117,7 @@ void row_to_rgb(const Layout& l, const uint8_t* row, size_t plane_bytes, uint8_t
         const unsigned a =
             l.alpha < 0 ? 255 : eight_bit(sample(l, row, plane_bytes, x, l.alpha), l.bits);
         for (int c = 0; c < 3; ++c)
-            out[c] = l.associated ? premultiplied_over_white(rgb[c], a) : over_white(rgb[c], a);
+            out[2 - c] = l.associated ? premultiplied_over_white(rgb[c], a) : over_white(rgb[c], a);
     }
 }
 
@@ -207,12 +207,8 @@ LoadError read_rows(TIFF* tif, const Layout& l, const Memory& memory, DecodedPic
         return LoadError::too_large;
     std::unique_ptr<uint8_t[]> band(new uint8_t[band_bytes]);
     std::unique_ptr<uint8_t[]> tile(tiled ? new uint8_t[piece_bytes] : nullptr);
-    std::unique_ptr<uint8_t[]> rgb_row(new uint8_t[size_t{3} * l.width]);
-    picture.width = static_cast<int32_t>(l.width);
-    picture.height = static_cast<int32_t>(l.height);
-    // Room that the rows fill as they are decoded (untouched until then).
-    picture.rgb.clear();
-    picture.rgb.reserve(size_t{3} * l.width * l.height);
+    if (!picture.start(l.width, l.height))
+        return LoadError::too_large;
     for (uint32_t top = 0; top < l.height; top += band_rows) {
         const uint32_t rows = std::min(band_rows, l.height - top);
         for (int p = 0; p < planes; ++p) {
@@ -238,10 +234,9 @@ LoadError read_rows(TIFF* tif, const Layout& l, const Memory& memory, DecodedPic
         }
         if (memory.damaged)
             return LoadError::damaged;
-        for (uint32_t r = 0; r < rows; ++r) {
-            row_to_rgb(l, band.get() + r * row_bytes, row_bytes * rows, rgb_row.get());
-            picture.rgb.insert(picture.rgb.end(), rgb_row.get(), rgb_row.get() + 3 * l.width);
-        }
+        for (uint32_t r = 0; r < rows; ++r)
+            row_to_bgr(l, band.get() + r * row_bytes, row_bytes * rows, picture.row(top + r));
+        picture.rows_done(static_cast<int32_t>(top + rows));
     }
     return LoadError::none;
 }

@@ -27,14 +27,16 @@ LoadError reason(VP8StatusCode status) {
 }
 
 // Rows of `width` pixels, `stride` bytes apart, with or without alpha, to the
-// picture's red, green, blue.
-void take_rows(const uint8_t* rows, int width, int height, int stride, bool alpha,
-               DecodedPicture& picture) {
-    picture.width = width;
-    picture.height = height;
-    picture.rgb.resize(size_t{3} * width * height);
-    rows_over_white(rows, stride, width, height, alpha ? Alpha::straight : Alpha::none,
-                    picture.rgb.data());
+// picture's store.
+LoadError take_rows(const uint8_t* rows, int width, int height, int stride, bool alpha,
+                    DecodedPicture& picture) {
+    if (!picture.start(width, height))
+        return LoadError::too_large;
+    for (int y = 0; y < height; ++y)
+        rgb_row_to_bgr(rows + static_cast<ptrdiff_t>(stride) * y, width,
+                       alpha ? Alpha::straight : Alpha::none, picture.row(y));
+    picture.rows_done(height);
+    return LoadError::none;
 }
 
 // The profile of the ICCP chunk, when the file has one.
@@ -67,8 +69,7 @@ LoadError first_frame(const WebPData& data, DecodedPicture& picture) {
         !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
         return LoadError::damaged;
     const int w = static_cast<int>(info.canvas_width);
-    take_rows(canvas, w, static_cast<int>(info.canvas_height), 4 * w, true, picture);
-    return LoadError::none;
+    return take_rows(canvas, w, static_cast<int>(info.canvas_height), 4 * w, true, picture);
 }
 
 LoadError still_picture(const uint8_t* file, size_t size, bool alpha, DecodedPicture& picture) {
@@ -80,12 +81,11 @@ LoadError still_picture(const uint8_t* file, size_t size, bool alpha, DecodedPic
     const LoadError error = reason(WebPDecode(file, size, &config));
     const std::unique_ptr<WebPDecBuffer, void (*)(WebPDecBuffer*)> output(&config.output,
                                                                           WebPFreeDecBuffer);
-    if (error == LoadError::none) {
-        const WebPRGBABuffer& rows = config.output.u.RGBA;
-        take_rows(rows.rgba, config.output.width, config.output.height, rows.stride, alpha,
-                  picture);
-    }
-    return error;
+    if (error != LoadError::none)
+        return error;
+    const WebPRGBABuffer& rows = config.output.u.RGBA;
+    return take_rows(rows.rgba, config.output.width, config.output.height, rows.stride, alpha,
+                     picture);
 }
 
 }  // namespace

@@ -1,46 +1,47 @@
 #include "quantize/color_table.h"
 
 #include <algorithm>
-#include <bit>
-#include <memory>
-#include <type_traits>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "quantize/color_convert.h"
 #include "quantize/large_array.h"
 #include "quantize/worker_threads.h"
 
-// The table is gathered in two passes over the picture. The first marks the
-// pixel values that occur in a set of all 2^24 values, one bit each; each
-// value is then converted once, and its key marked in a set of all 2^24
-// keys. The number of marked keys below a key is its dense number, 0 to
-// D - 1. The second pass counts the pixels of each dense number and notes
-// the order in which the numbers first occur. Compared with a map from keys
-// to slots, the sets and the counts are small and each lookup touches fixed
-// places, so the table scales with the number of colours.
+// The picture is counted in bands of rows, each on its own: a band numbers
+// the converted colours in the order in which it first meets them (a table
+// from key to number, open addressing) and counts their pixels. The bands
+// are then merged in picture order, each colour looked up in the first
+// band's numbers, so that every colour keeps the slot of its first
+// occurrence in a single scan and the counts add up as integers. A band only
+// ever needs the rows before it in its own band, so the first one can count
+// rows while a loader is still decoding the ones below them.
 
 namespace {
 
-constexpr uint32_t key_count = 1u << 24;  // also the number of pixel values
+// The rows of a picture as the count reads them.
+struct PictureRows {
+    const uint8_t* bits = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;
 
-// The number of set bits of a word. The processor's own instruction where
-// it has one (every x86-64 processor of the last fifteen years), else the
-// library's.
-const bool popcnt_instruction =
-#if defined(__GNUC__) && defined(__x86_64__)
-    __builtin_cpu_supports("popcnt");
-#else
-    false;
-#endif
-
-inline uint32_t ones(uint64_t word) {
-#if defined(__GNUC__) && defined(__x86_64__)
-    if (popcnt_instruction) {
-        uint64_t n;
-        asm("popcnt %1, %0" : "=r"(n) : "r"(word) : "cc");
-        return static_cast<uint32_t>(n);
+    explicit PictureRows(const dib24& image)
+        : bits(image.bits), width(image.width), height(image.height), stride(image.stride) {}
+    PictureRows() = default;
+    const uint8_t* row(int32_t r) const {
+        return bits + static_cast<int64_t>(height - 1 - r) * stride;
     }
-#endif
-    return static_cast<uint32_t>(std::popcount(word));
+};
+
+// The fewest bits that count to `n`, within [least, most].
+int bits_for(int64_t n, int least, int most) {
+    int bits = least;
+    while (bits < most && (int64_t{1} << bits) < n)
+        ++bits;
+    return bits;
 }
 
 // Starts bringing the cache line at p into the cache, where the compiler
@@ -53,220 +54,253 @@ inline void fetch_soon(const void* p) {
 #endif
 }
 
-// A set of keys (or of pixel values), 64 a word, and once counted, for
-// every word the number of keys in the words before it, so that a key's
-// number takes one word and one count.
-struct KeySet {
-    LargeArray<uint64_t> words{key_count / 64};
-    LargeArray<uint32_t> before;
-
-    void mark(int32_t key) { words[key >> 6] |= uint64_t{1} << (key & 63); }
-    void add(const KeySet& other) {
-        for (uint32_t w = 0; w < key_count / 64; ++w)
-            words[w] |= other.words[w];
-    }
-    void clear() { std::fill_n(words.data(), key_count / 64, 0); }
-    // Counts the keys; afterwards number() may be asked.
-    uint32_t count() {
-        before = LargeArray<uint32_t>(key_count / 64);
-        uint32_t total = 0;
-        for (uint32_t w = 0; w < key_count / 64; ++w) {
-            before[w] = total;
-            total += ones(words[w]);
-        }
-        return total;
-    }
-    // Starts fetching what number(key) reads.
-    void prefetch(int32_t key) const {
-        fetch_soon(&words[key >> 6]);
-        fetch_soon(&before[key >> 6]);
-    }
-    // The dense number of a marked key: the marked keys below it.
-    uint32_t number(int32_t key) const {
-        const uint64_t below = (uint64_t{1} << (key & 63)) - 1;
-        return before[key >> 6] + ones(words[key >> 6] & below);
-    }
-};
-
-// The lines of the second pass's direct-mapped cache of recent pixel
-// values: many pixels of a picture repeat a recent pixel's exact value, and
-// a miss only costs a conversion and a lookup.
-constexpr int cache_bits = 16;
-
-inline uint32_t cache_line_of(uint32_t rgb) {
-    return (rgb * 0x9E3779B1u) >> (32 - cache_bits);
-}
-
 inline uint32_t rgb_at(const uint8_t* px) {
     return (uint32_t{px[2]} << 16) | (uint32_t{px[1]} << 8) | px[0];
 }
 
-inline const uint8_t* picture_row(const dib24& image, int32_t r) {
-    return image.bits + static_cast<int64_t>(image.height - 1 - r) * image.stride;
-}
+// The colours of a band of rows.
+class BandCount {
+  public:
+    // A band of about `pixels` pixels: its arrays start no larger than it
+    // needs, so that a small picture takes little memory.
+    explicit BandCount(int64_t pixels)
+        : cache_bits_(bits_for(pixels, 10, 18)),
+          lines_(size_t{1} << cache_bits_),
+          slot_bits_(bits_for(2 * pixels, 10, 17)),
+          slots_(size_t{1} << slot_bits_),
+          first_room_(size_t{1} << bits_for(pixels, 10, 18)) {}
 
-// The first pass over a band of picture rows [first, end): its pixel values.
-void mark_band(const dib24& image, int32_t first, int32_t end, KeySet& values) {
-    for (int32_t r = first; r < end; ++r) {
-        const uint8_t* row = picture_row(image, r);
-        for (int32_t x = 0; x < image.width; ++x)
-            values.mark(static_cast<int32_t>(rgb_at(row + 3 * x)));
-    }
-}
+    // Counts rows [first, end) of the picture, which follow the rows this
+    // band counted before.
+    void count_rows(const PictureRows& picture, int32_t first, int32_t end);
+    // Moves the pixels still counted in the cache to their colours; the band
+    // is complete afterwards.
+    void empty_cache();
 
-// The keys of the pixel values in words [first, end) of `values`.
-void convert_values(const KeySet& values, uint32_t first, uint32_t end, KeySet& keys) {
-    const YccSteps& steps = ycc_steps();
-    for (uint32_t w = first; w < end; ++w) {
-        for (uint64_t bits = values.words[w]; bits != 0; bits &= bits - 1) {
-            const uint32_t rgb = 64 * w + static_cast<uint32_t>(std::countr_zero(bits));
-            keys.mark(ycc_key_of(steps, rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff));
+    uint32_t met() const { return met_; }
+    int32_t key(uint32_t number) const { return keys_[number]; }
+    uint32_t pixels(uint32_t number) const { return counts_[number]; }
+    void add_pixels(uint32_t number, uint32_t pixels) { counts_[number] += pixels; }
+    // The number of `key`, which is added, without pixels, when it is new.
+    uint32_t number_of(int32_t key) {
+        if (direct_.size() != 0) {
+            if (direct_[key] != 0)
+                return direct_[key] - 1;
+        } else {
+            const uint32_t mask = (uint32_t{1} << slot_bits_) - 1;
+            const uint32_t wanted = static_cast<uint32_t>(key + 1);
+            for (uint32_t s = slot_of(key);; s = (s + 1) & mask) {
+                const uint64_t slot = slots_[s];
+                if (static_cast<uint32_t>(slot) == wanted)
+                    return static_cast<uint32_t>(slot >> 32);
+                if (slot == 0)
+                    break;
+            }
         }
+        return add(key);
     }
-}
 
-// The second pass over a band: the pixel count of every dense number, and
-// the numbers (with their keys) in the order in which the band first meets
-// them.
-struct BandCounts {
-    LargeArray<uint32_t> counts;
-    LargeArray<uint32_t> order;  // room for every number
-    LargeArray<int32_t> keys;
-    uint32_t met = 0;  // numbers met so far
+  private:
+    // A cache line holds a value + 1 (25 bits; 0 is an empty line), its
+    // colour's number (24 bits: fewer than 255 * 2^16 keys exist) and the
+    // pixels of that value counted since it came in (15 bits), which go to
+    // the counts when the line is replaced or full and at the end.
+    static constexpr int number_shift = 25, count_shift = 49;
+    static constexpr uint64_t value_mask = (uint64_t{1} << number_shift) - 1;
+    static constexpr uint64_t full = (uint64_t{1} << (64 - count_shift)) - 1;
+    // The slots start at 1 MiB at most (as the other arrays: one huge page
+    // each, where the system has them) and double when half are taken. From
+    // this many colours on, a key's number is found by the key itself instead
+    // (a table of every key, 64 MiB, where the slots would soon take more),
+    // and as the tables no longer stay in the processor's caches, the count
+    // looks ahead (count_row).
+    static constexpr uint32_t many_colours = uint32_t{1} << 20;
+
+    // The cache holds 2^18 lines at most (2 MiB: the misses of a photograph
+    // are a quarter of those with 2^16).
+    uint32_t cache_line_of(uint32_t rgb) const { return (rgb * 0x9E3779B1u) >> (32 - cache_bits_); }
+    void empty_line(uint64_t line) {
+        counts_[(line >> number_shift) & 0xffffff] += static_cast<uint32_t>(line >> count_shift);
+    }
+    uint32_t slot_of(int32_t key) const {
+        return (static_cast<uint32_t>(key) * 0x9E3779B1u) >> (32 - slot_bits_);
+    }
+    // Where number_of(key) will look.
+    const void* place_of(int32_t key) const {
+        return direct_.size() != 0 ? static_cast<const void*>(&direct_[key])
+                                   : static_cast<const void*>(&slots_[slot_of(key)]);
+    }
+    // Numbers a new key.
+    uint32_t add(int32_t key);
+    // Files `number` under its key.
+    void place(uint32_t number);
+    template <bool looks_ahead>
+    void count_row(const uint8_t* row, int32_t width);
+
+    int cache_bits_;
+    LargeArray<uint64_t> lines_;
+    int slot_bits_;
+    // Key + 1 in the low 32 bits and its number in the high ones; 0 is free.
+    LargeArray<uint64_t> slots_;
+    size_t first_room_;            // of keys_ and counts_
+    LargeArray<uint32_t> direct_;  // by key: its number + 1, or 0
+    LargeArray<int32_t> keys_;     // by number
+    LargeArray<uint32_t> counts_;  // by number
+    uint32_t met_ = 0;
 };
 
-void count_band(const dib24& image, int32_t first, int32_t end, const KeySet& set, uint32_t colours,
-                BandCounts& band) {
-    // A cache line holds a value + 1 (25 bits; 0 is an empty line), its
-    // dense number (24 bits: fewer than 255 * 2^16 keys exist) and the pixels
-    // of that value counted since it came in (15 bits), which go to the
-    // counts when the line is replaced or full and at the end. So a repeated
-    // value touches only its line.
-    constexpr int number_shift = 25, count_shift = 49;
-    constexpr uint64_t value_mask = (uint64_t{1} << number_shift) - 1;
-    constexpr uint64_t full = (uint64_t{1} << (64 - count_shift)) - 1;
-    const auto flush = [&](uint64_t line) {
-        band.counts[(line >> number_shift) & 0xffffff] +=
-            static_cast<uint32_t>(line >> count_shift);
-    };
-    band.counts = LargeArray<uint32_t>(colours);
-    band.order = LargeArray<uint32_t>(colours);
-    band.keys = LargeArray<int32_t>(colours);
-    std::vector<uint64_t> met((colours + 63) / 64, 0);  // numbers met in this band
+void BandCount::place(uint32_t number) {
+    const int32_t key = keys_[number];
+    if (direct_.size() != 0) {
+        direct_[key] = number + 1;
+        return;
+    }
+    const uint32_t mask = (uint32_t{1} << slot_bits_) - 1;
+    uint32_t s = slot_of(key);
+    while (slots_[s] != 0)
+        s = (s + 1) & mask;
+    slots_[s] = (static_cast<uint64_t>(number) << 32) | static_cast<uint32_t>(key + 1);
+}
+
+uint32_t BandCount::add(int32_t key) {
+    if (met_ == keys_.size()) {
+        // The numbers' arrays grow by doubling, whole pages that are only
+        // touched as they fill.
+        const size_t room = std::max(first_room_, 2 * keys_.size());
+        LargeArray<int32_t> keys(room);
+        LargeArray<uint32_t> counts(room);
+        std::copy_n(keys_.data(), met_, keys.data());
+        std::copy_n(counts_.data(), met_, counts.data());
+        keys_ = std::move(keys);
+        counts_ = std::move(counts);
+    }
+    keys_[met_] = key;
+    counts_[met_] = 0;
+    if (direct_.size() == 0 && 2 * (met_ + 1) > (uint32_t{1} << slot_bits_)) {
+        if (met_ + 1 >= many_colours) {
+            direct_ = LargeArray<uint32_t>(size_t{1} << 24);
+            slots_ = LargeArray<uint64_t>();
+        } else {
+            slots_ = LargeArray<uint64_t>(size_t{1} << ++slot_bits_);
+        }
+        for (uint32_t n = 0; n < met_; ++n)
+            place(n);
+    }
+    place(met_);
+    return met_++;
+}
+
+template <bool looks_ahead>
+void BandCount::count_row(const uint8_t* row, int32_t width) {
     const YccSteps& steps = ycc_steps();
-    LargeArray<uint64_t> lines(1 << cache_bits);
     // A pixel `ahead` places further on whose value its line does not hold
-    // yet has its key converted early and the words of its number, and the
-    // count of the value it will replace, fetched into the cache, so that the
-    // memory reads of many pixels overlap. ahead_key[x % ahead] holds that
-    // key + 1, or 0 when none was converted.
+    // yet has its key converted early and the place of its number fetched
+    // into the cache, so that the memory reads of many pixels overlap.
+    // ahead_key[x % ahead] holds that key + 1, or 0 when none was converted.
+    // That costs a second look at each pixel's line and conversions wasted
+    // where a nearer pixel brings the value in first: it only pays where the
+    // tables no longer stay in the processor's caches.
     constexpr int32_t ahead = 16;
     int32_t ahead_key[ahead] = {};
-    const auto look_ahead = [&](const uint8_t* px, int32_t slot) {
+    const auto look_ahead = [&](const uint8_t* px, int32_t at) {
         const uint32_t rgb = rgb_at(px);
-        const uint64_t line = lines[cache_line_of(rgb)];
-        if ((line & value_mask) == rgb + 1) {
-            ahead_key[slot] = 0;
+        if ((lines_[cache_line_of(rgb)] & value_mask) == rgb + 1) {
+            ahead_key[at] = 0;
             return;
         }
         const int32_t key = ycc_key_of(steps, px[2], px[1], px[0]);
-        ahead_key[slot] = key + 1;
-        set.prefetch(key);
-        if (line != 0)
-            fetch_soon(&band.counts[(line >> number_shift) & 0xffffff]);
+        ahead_key[at] = key + 1;
+        fetch_soon(place_of(key));
     };
-    // Converting early costs a second look at each pixel's line and wasted
-    // conversions where a nearer pixel brings the value in first; it only
-    // pays where the counts and the set's words no longer stay in the
-    // processor's caches, with more than 2^20 colours (4 MiB of counts).
-    const auto count_row = [&](const uint8_t* row, auto looks_ahead) {
-        const int32_t width = image.width;
+    if (looks_ahead) {
+        for (int32_t x = 0; x < std::min(ahead, width); ++x)
+            look_ahead(row + 3 * x, x);
+    }
+    for (int32_t x = 0; x < width; ++x) {
+        const uint8_t* px = row + 3 * x;
+        const uint32_t rgb = rgb_at(px);
+        int32_t early = 0;
         if (looks_ahead) {
-            for (int32_t x = 0; x < std::min(ahead, width); ++x)
-                look_ahead(row + 3 * x, x);
+            early = ahead_key[x % ahead];
+            if (x + ahead < width)
+                look_ahead(row + 3 * (x + ahead), x % ahead);
         }
-        for (int32_t x = 0; x < width; ++x) {
-            const uint8_t* px = row + 3 * x;
-            const uint32_t rgb = rgb_at(px);
-            int32_t early = 0;
-            if (looks_ahead) {
-                early = ahead_key[x % ahead];
-                if (x + ahead < width)
-                    look_ahead(row + 3 * (x + ahead), x % ahead);
+        uint64_t& line = lines_[cache_line_of(rgb)];
+        if ((line & value_mask) == rgb + 1) {
+            line += uint64_t{1} << count_shift;
+            if ((line >> count_shift) == full) {
+                empty_line(line);
+                line &= ~(full << count_shift);
             }
-            uint64_t& line = lines[cache_line_of(rgb)];
-            if ((line & value_mask) == rgb + 1) {
-                line += uint64_t{1} << count_shift;
-                if ((line >> count_shift) == full) {
-                    flush(line);
-                    line &= ~(full << count_shift);
-                }
-                continue;
-            }
-            if (line != 0)
-                flush(line);
-            const int32_t key = early != 0 ? early - 1 : ycc_key_of(steps, px[2], px[1], px[0]);
-            const uint32_t number = set.number(key);
-            if ((met[number >> 6] & (uint64_t{1} << (number & 63))) == 0) {
-                met[number >> 6] |= uint64_t{1} << (number & 63);
-                band.order[band.met] = number;
-                band.keys[band.met++] = key;
-            }
-            line = (rgb + 1) | (uint64_t{number} << number_shift) | (uint64_t{1} << count_shift);
+            continue;
         }
-    };
+        if (line != 0)
+            empty_line(line);
+        const int32_t key = early != 0 ? early - 1 : ycc_key_of(steps, px[2], px[1], px[0]);
+        const uint32_t number = number_of(key);
+        line = (rgb + 1) | (uint64_t{number} << number_shift) | (uint64_t{1} << count_shift);
+    }
+}
+
+void BandCount::count_rows(const PictureRows& picture, int32_t first, int32_t end) {
     for (int32_t r = first; r < end; ++r) {
-        if (colours > (1u << 20))
-            count_row(picture_row(image, r), std::true_type{});
+        if (met_ >= many_colours)
+            count_row<true>(picture.row(r), picture.width);
         else
-            count_row(picture_row(image, r), std::false_type{});
-    }
-    for (uint32_t i = 0; i < (1u << cache_bits); ++i) {
-        if (lines[i] != 0)
-            flush(lines[i]);
+            count_row<false>(picture.row(r), picture.width);
     }
 }
 
-// The first picture row of band k of `bands`.
-int32_t band_start(const dib24& image, int32_t bands, int32_t k) {
-    return static_cast<int32_t>(static_cast<int64_t>(image.height) * k / bands);
+void BandCount::empty_cache() {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if (lines_[i] != 0)
+            empty_line(lines_[i]);
+        lines_[i] = 0;
+    }
 }
 
-// Fills a set in parts, each on a thread of its own and in a set of
-// `sets` (one per thread, empty), and gathers them in sets[0]; returns how
-// many parts there were.
-template <class Fill>
-int32_t fill_in_parts(std::vector<KeySet>& sets, const Fill& fill) {
-    int32_t parts = 1;
-    run_on_threads(static_cast<int32_t>(sets.size()), [&](int32_t k, int32_t n) {
+// The first picture row of band k of `bands` that share rows [first, end).
+int32_t band_start(int32_t first, int32_t end, int32_t bands, int32_t k) {
+    return first + static_cast<int32_t>(static_cast<int64_t>(end - first) * k / bands);
+}
+
+// Counts rows [first, end) of the picture in bands on up to `threads`
+// threads, appended to `bands` in picture order.
+void count_in_bands(const PictureRows& picture, int32_t first, int32_t end, int32_t threads,
+                    std::vector<BandCount>& bands) {
+    const int32_t most = std::clamp(threads, 1, std::max(end - first, 1));
+    std::vector<BandCount> mine;
+    for (int32_t k = 0; k < most; ++k)
+        mine.emplace_back(int64_t{picture.width} * ((end - first + most - 1) / most));
+    int32_t counted = 1;
+    run_on_threads(most, [&](int32_t k, int32_t n) {
         if (k == 0)
-            parts = n;
-        fill(k, n, sets[k]);
+            counted = n;
+        mine[k].count_rows(picture, band_start(first, end, n, k), band_start(first, end, n, k + 1));
     });
-    for (int32_t k = 1; k < parts; ++k)
-        sets[0].add(sets[k]);
-    return parts;
+    for (int32_t k = 0; k < counted; ++k)
+        bands.push_back(std::move(mine[k]));
 }
 
-// The keys of the picture's colours, gathered in bands of rows and then in
-// ranges of pixel values on up to `threads` threads. The parts of the first
-// pass, cleared, take those of the second.
-KeySet picture_keys(const dib24& image, int32_t threads) {
-    std::vector<KeySet> sets(threads);
-    const int32_t parts = fill_in_parts(sets, [&](int32_t k, int32_t n, KeySet& set) {
-        mark_band(image, band_start(image, n, k), band_start(image, n, k + 1), set);
-    });
-    const KeySet values = std::move(sets[0]);
-    sets[0] = KeySet();
-    for (int32_t k = 1; k < parts; ++k)
-        sets[k].clear();
-    fill_in_parts(sets, [&](int32_t k, int32_t n, KeySet& set) {
-        const auto word = [&](int32_t part) {
-            return static_cast<uint32_t>(uint64_t{key_count / 64} * part / n);
-        };
-        convert_values(values, word(k), word(k + 1), set);
-    });
-    return std::move(sets[0]);
+// The bands, in picture order, merged into the table.
+void merge_bands(std::vector<BandCount>& bands, ColorTable& table) {
+    BandCount& all = bands[0];
+    all.empty_cache();
+    for (size_t k = 1; k < bands.size(); ++k) {
+        BandCount& band = bands[k];
+        band.empty_cache();
+        for (uint32_t n = 0; n < band.met(); ++n)
+            all.add_pixels(all.number_of(band.key(n)), band.pixels(n));
+    }
+    table.clear();
+    table.reserve(all.met());
+    for (uint32_t n = 0; n < all.met(); ++n) {
+        const int32_t key = all.key(n);
+        table.push_back({{static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8),
+                          static_cast<uint8_t>(key)},
+                         0,
+                         static_cast<double>(all.pixels(n))});
+    }
 }
 
 }  // namespace
@@ -275,55 +309,122 @@ void fill_color_table(const dib24& image, ColorTable& table) {
     fill_color_table(image, table, 1);
 }
 
-// Each thread scans one band of rows in both passes (and converts one range
-// of pixel values between them), as many bands as threads started. The
-// bands' orders of first occurrence are merged in picture order, so every
-// colour keeps the slot of its first occurrence in a single scan, and the
-// counts add up as integers.
 void fill_color_table(const dib24& image, ColorTable& table, int32_t threads) {
     table.clear();
     if (image.bits == nullptr || image.width <= 0 || image.height <= 0)
         return;
-    const int32_t most = std::clamp(threads, 1, image.height);
+    std::vector<BandCount> bands;
+    count_in_bands(PictureRows(image), 0, image.height, threads, bands);
+    merge_bands(bands, table);
+}
 
-    KeySet keys = picture_keys(image, most);
-    const uint32_t colours = keys.count();
+// The rows told so far, counted in order by a thread of their own: it takes
+// them a few at a time, up to `limit`, which finish() lowers to share the
+// rest out.
+struct ColorCounting::Counting {
+    explicit Counting(const dib24& store)
+        : picture(store), band(int64_t{store.width} * store.height), limit(store.height) {}
 
-    std::vector<BandCounts> band(most);
-    int32_t bands = 1;
-    run_on_threads(most, [&](int32_t k, int32_t n) {
-        if (k == 0)
-            bands = n;
-        count_band(image, band_start(image, n, k), band_start(image, n, k + 1), keys, colours,
-                   band[k]);
-    });
+    PictureRows picture;
+    BandCount band;
+    std::mutex lock;
+    std::condition_variable changed;
+    int32_t told = 0;  // rows final
+    int32_t next = 0;  // the first row the thread has not taken
+    int32_t limit;     // where the thread stops
+    bool stop = false;
+    std::thread thread;
 
-    LargeArray<uint32_t>& counts = band[0].counts;
-    LargeArray<uint32_t> number_of_slot(colours);
-    std::vector<uint8_t> placed(bands > 1 ? colours : 0, 0);
-    table.reserve(colours);
-    for (int32_t k = 0; k < bands; ++k) {
-        BandCounts& b = band[k];
-        for (uint32_t i = 0; i < b.met; ++i) {
-            const uint32_t number = b.order[i];
-            if (bands > 1) {
-                if (placed[number])
-                    continue;
-                placed[number] = 1;
-            }
-            const int32_t key = b.keys[i];
-            table.push_back({{static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8),
-                              static_cast<uint8_t>(key)},
-                             0,
-                             0.0});
-            number_of_slot[table.size() - 1] = number;
-        }
-        if (k > 0) {
-            for (uint32_t n = 0; n < colours; ++n)
-                counts[n] += b.counts[n];
-            b = BandCounts{};
+    static constexpr int32_t rows_at_once = 16;
+
+    void run() {
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            changed.wait(hold, [&] { return stop || next >= limit || next < told; });
+            if (stop || next >= limit)
+                return;
+            const int32_t first = next;
+            next = std::min({told, limit, first + rows_at_once});
+            const int32_t end = next;
+            hold.unlock();
+            band.count_rows(picture, first, end);
+            hold.lock();
         }
     }
-    for (size_t slot = 0; slot < table.size(); ++slot)
-        table[slot].weight = counts[number_of_slot[slot]];
+};
+
+ColorCounting::ColorCounting(int32_t threads) : threads_(threads) {}
+
+ColorCounting::~ColorCounting() {
+    cancel();
+}
+
+void ColorCounting::begin(const dib24& store) {
+    cancel();
+    // One thread counts after loading, on the thread that loaded.
+    if (threads_ <= 1 || store.bits == nullptr || store.height <= 0)
+        return;
+    auto counting = std::make_unique<Counting>(store);
+    try {
+        counting->thread = std::thread([c = counting.get()] { c->run(); });
+    } catch (const std::system_error&) {
+        return;  // counted after loading
+    }
+    counting_ = std::move(counting);
+}
+
+void ColorCounting::rows_final(int32_t count) {
+    if (counting_ == nullptr)
+        return;
+    bool wake;
+    {
+        std::lock_guard<std::mutex> hold(counting_->lock);
+        counting_->told = count;
+        // The thread is woken for a few rows at once, or the last ones.
+        wake =
+            count - counting_->next >= Counting::rows_at_once || count == counting_->picture.height;
+    }
+    if (wake)
+        counting_->changed.notify_one();
+}
+
+void ColorCounting::cancel() {
+    if (counting_ == nullptr)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(counting_->lock);
+        counting_->stop = true;
+    }
+    counting_->changed.notify_one();
+    counting_->thread.join();
+    counting_.reset();
+}
+
+void ColorCounting::finish(const dib24& image, ColorTable& table) {
+    const PictureRows picture(image);
+    if (counting_ == nullptr || counting_->picture.bits != picture.bits ||
+        counting_->picture.width != picture.width || counting_->picture.height != picture.height ||
+        counting_->told != picture.height) {
+        cancel();
+        fill_color_table(image, table, threads_);
+        return;
+    }
+    // The rows the thread has not taken yet are shared out in equal bands,
+    // the first of them its own.
+    int32_t rest;
+    {
+        std::lock_guard<std::mutex> hold(counting_->lock);
+        const int32_t left = picture.height - counting_->next;
+        counting_->limit = counting_->next + left / threads_;
+        rest = counting_->limit;
+    }
+    counting_->changed.notify_one();
+    std::vector<BandCount> bands;
+    bands.emplace_back(0);  // the thread's, below
+    if (rest < picture.height)
+        count_in_bands(picture, rest, picture.height, threads_ - 1, bands);
+    counting_->thread.join();
+    bands[0] = std::move(counting_->band);
+    counting_.reset();
+    merge_bands(bands, table);
 }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "image/dib24.h"
+#include "image/row_watch.h"
 
 struct ColorEntry {
     uint8_t channels[3];  // Y, Cr, Cb as rgb_to_ycc gives them
@@ -28,3 +30,30 @@ void fill_color_table(const dib24& image, ColorTable& table);
 // The same on up to `threads` threads (one band of rows each); the table is
 // the same whatever the count.
 void fill_color_table(const dib24& image, ColorTable& table, int32_t threads);
+
+// The same table, counted while the picture loads: given to the loader as
+// its RowWatch, it counts the rows it is told of on a thread of its own
+// (with more than one thread), so that one core counts while the other
+// decodes.
+class ColorCounting final : public RowWatch {
+  public:
+    explicit ColorCounting(int32_t threads);
+    ~ColorCounting() override;
+    ColorCounting(const ColorCounting&) = delete;
+    ColorCounting& operator=(const ColorCounting&) = delete;
+
+    void begin(const dib24& store) override;
+    void rows_final(int32_t count) override;
+    void cancel() override;
+
+    // The table of `image`, loaded, as fill_color_table(image, table,
+    // threads) gives it: the rows not yet counted are shared out among the
+    // threads, and a picture whose rows were not told (or not all of them) is
+    // counted whole.
+    void finish(const dib24& image, ColorTable& table);
+
+  private:
+    struct Counting;
+    std::unique_ptr<Counting> counting_;
+    int32_t threads_;
+};

@@ -51,3 +51,40 @@ class LargeArray {
     T* data_ = nullptr;
     size_t count_ = 0;
 };
+
+// The same pages for a vector: an allocator whose elements are left as the
+// pages come (zero) instead of being written when the vector grows, so that
+// its room is touched only where it is filled.
+template <class T>
+struct PageAllocator {
+    static_assert(std::is_trivially_copyable_v<T>);
+    using value_type = T;
+
+    PageAllocator() = default;
+    template <class U>
+    PageAllocator(const PageAllocator<U>&) noexcept {}
+
+    T* allocate(size_t count) {
+        if (count > SIZE_MAX / sizeof(T))
+            throw std::bad_alloc();
+        void* p =
+            VirtualAlloc(nullptr, count * sizeof(T), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (p == nullptr)
+            throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) noexcept { VirtualFree(p, 0, MEM_RELEASE); }
+    // A new element without a value is not written at all.
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const PageAllocator<U>&) const noexcept {
+        return true;
+    }
+};

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "quantize/color_table.h"
 #include "quantize/palette_build.h"
 #include "quantize/remap.h"
 #include "quantize/thread_count.h"
@@ -15,24 +14,30 @@ void process(dib24& image, FILE* report) {
     process(image, report, nullptr, nullptr, quantizer_threads());
 }
 
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices) {
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices) {
     process(image, report, palette, indices, quantizer_threads());
 }
 
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
-             int32_t threads) {
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices, int32_t threads) {
     QuantizeOptions options;
     options.threads = threads;
     process(image, report, palette, indices, options);
 }
 
-void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8_t>* indices,
-             const QuantizeOptions& options) {
-    const int32_t threads = options.threads > 0 ? options.threads : quantizer_threads();
+int32_t quantizer_threads(const QuantizeOptions& options) {
+    return options.threads > 0 ? options.threads : quantizer_threads();
+}
+
+void process(dib24& image, FILE* report, Palette* palette_out, IndexRows* indices,
+             const QuantizeOptions& options, ColorCounting* counted) {
+    const int32_t threads = quantizer_threads(options);
     Palette palette;
     {
         ColorTable table;
-        fill_color_table(image, table, threads);
+        if (counted != nullptr)
+            counted->finish(image, table);
+        else
+            fill_color_table(image, table, threads);
         std::fprintf(report, "color count: %d\n", static_cast<int>(table.size()));
         const int32_t count = build_clusters(table, std::clamp(options.colors, 1, 255));
         std::fprintf(report, "palette count:%d\n", count);
@@ -41,7 +46,9 @@ void process(dib24& image, FILE* report, Palette* palette_out, std::vector<uint8
     uint8_t* index_bytes = nullptr;
     if (indices != nullptr) {
         const bool pixels = image.bits != nullptr && image.width > 0 && image.height > 0;
-        indices->assign(pixels ? static_cast<size_t>(image.width) * image.height : 0, 0);
+        // Emptied first, so that growing it copies nothing.
+        indices->clear();
+        indices->resize(pixels ? static_cast<size_t>(image.width) * image.height : 0);
         index_bytes = indices->data();
     }
     remap_image(image, palette, report, fastest_remap(), threads, options.dither, index_bytes);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "image/dib24.h"
+#include "quantize/color_table.h"
+#include "quantize/large_array.h"
 #include "quantize/palette_average.h"
 
 // Runs the four phases (colour table, palette construction, palette
@@ -15,15 +17,18 @@
 void process(dib24& image);
 // The same, with the report written to `report`.
 void process(dib24& image, FILE* report);
+// One palette index a pixel, picture rows top first, `width` bytes a row, no
+// padding: whole pages, touched only as the remapping writes each index (a
+// buffer used again for another picture is not cleared first).
+using IndexRows = std::vector<uint8_t, PageAllocator<uint8_t>>;
+
 // The same, also handing back the palette (3 bytes per entry, red, green,
-// blue) and one palette index per pixel (picture rows top first, `width`
-// bytes a row, no padding), written by the remapping as it writes each pixel.
+// blue) and the indices, written by the remapping as it writes each pixel.
 // Either pointer may be null.
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices);
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices);
 // The same on a chosen number of threads (tests; the others use
 // quantizer_threads()).
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
-             int32_t threads);
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices, int32_t threads);
 
 // What a reduction is asked for; the defaults give the bytes of the overloads
 // above.
@@ -33,5 +38,9 @@ struct QuantizeOptions {
                            // entry chosen for its own colour
     int32_t threads = 0;   // 0: quantizer_threads()
 };
-void process(dib24& image, FILE* report, Palette* palette, std::vector<uint8_t>* indices,
-             const QuantizeOptions& options);
+// The colours are counted by `counted`, the RowWatch the picture was loaded
+// with, where it is given (its table is the same).
+void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices,
+             const QuantizeOptions& options, ColorCounting* counted = nullptr);
+// The threads a reduction with `options` uses.
+int32_t quantizer_threads(const QuantizeOptions& options);

@@ -1,5 +1,7 @@
 #include "platform/portable/gdi_objects.h"
 
+#include "platform/portable/virtual_memory.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -7,6 +9,15 @@
 #include <utility>
 
 namespace portable {
+
+void PagesRelease::operator()(uint8_t* p) const {
+    VirtualFree(p, 0, MEM_RELEASE);
+}
+
+PixelPages allocate_pixels(size_t bytes) {
+    return PixelPages(static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
+}
 
 namespace {
 
@@ -60,7 +71,7 @@ DibSection* stock_bitmap() {
         b->header.biBitCount = 1;
         b->width = b->height = 1;
         b->stride = 4;
-        b->bits = std::make_unique<uint8_t[]>(4);
+        b->bits = allocate_pixels(4);
         b->stock = true;
         return adopt(std::move(b));
     }();
@@ -192,7 +203,7 @@ HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** 
     b->height = static_cast<int>(rows);
     b->top_down = h.biHeight < 0;
     b->stride = static_cast<int>(stride);
-    b->bits.reset(new (std::nothrow) uint8_t[static_cast<size_t>(rows * stride)]());
+    b->bits = portable::allocate_pixels(static_cast<size_t>(rows * stride));
     if (!b->bits)
         return nullptr;
     if (ppvBits != nullptr)

@@ -26,6 +26,15 @@ struct GdiObject {
     virtual ~GdiObject() = default;
 };
 
+// Pixel stores are whole pages from VirtualAlloc: zero when they come, and
+// touched only where pixels are written (on huge pages when large).
+struct PagesRelease {
+    void operator()(uint8_t* p) const;
+};
+using PixelPages = std::unique_ptr<uint8_t, PagesRelease>;
+// A new store of `bytes` bytes, all zero; null when it cannot be had.
+PixelPages allocate_pixels(size_t bytes);
+
 // A device-independent bitmap: the store of CreateDIBSection (zero-filled).
 struct DibSection : GdiObject {
     BITMAPINFOHEADER header{};
@@ -33,7 +42,7 @@ struct DibSection : GdiObject {
     int height = 0;  // rows, always positive
     bool top_down = false;
     int stride = 0;  // bytes per row, a multiple of 4
-    std::unique_ptr<uint8_t[]> bits;
+    PixelPages bits;
     struct DeviceContext* selected_into = nullptr;
     bool stock = false;  // the default bitmap of new memory contexts; never freed
 };

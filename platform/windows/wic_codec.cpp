@@ -226,7 +226,7 @@ LoadError decode(const GUID& container, const uint8_t* file, size_t size, Decode
     } else {
         result = factory->CreateFormatConverter(converter.put());
         if (SUCCEEDED(result))
-            result = converter->Initialize(frame.p, GUID_WICPixelFormat32bppRGBA,
+            result = converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA,
                                            WICBitmapDitherTypeNone, nullptr, 0.0,
                                            WICBitmapPaletteTypeCustom);
         if (FAILED(result))
@@ -238,9 +238,8 @@ LoadError decode(const GUID& container, const uint8_t* file, size_t size, Decode
 
     constexpr UINT band_rows = 64;
     std::vector<uint8_t> band(stride * (height < band_rows ? height : band_rows));
-    picture.width = static_cast<int32_t>(width);
-    picture.height = static_cast<int32_t>(height);
-    picture.rgb.clear();
+    if (!picture.start(width, height))
+        return LoadError::too_large;
     for (UINT y = 0; y < height; y += band_rows) {
         const UINT rows = height - y < band_rows ? height - y : band_rows;
         const WICRect rect = {0, static_cast<INT>(y), static_cast<INT>(width),
@@ -249,32 +248,31 @@ LoadError decode(const GUID& container, const uint8_t* file, size_t size, Decode
                                     static_cast<UINT>(stride * rows), band.data());
         if (FAILED(result))
             return reason(result);
-        const size_t at = picture.rgb.size();
-        picture.rgb.resize(at + size_t{3} * width * rows);
-        uint8_t* out = picture.rgb.data() + at;
-        for (UINT r = 0; r < rows; ++r, out += size_t{3} * width) {
+        for (UINT r = 0; r < rows; ++r) {
             const uint8_t* row = band.data() + r * stride;
+            uint8_t* out = picture.row(y + r);
             if (bits != 0) {
                 if (!row_indices_below(row, width, bits, palette_size))
                     return LoadError::damaged;
                 for (UINT x = 0; x < width; ++x) {
                     const uint8_t* entry = palette[index_at(row, x, bits)];
                     for (int c = 0; c < 3; ++c)
-                        out[3 * x + c] = over_white(entry[c], entry[3]);
+                        out[3 * x + 2 - c] = over_white(entry[c], entry[3]);
                 }
             } else if (wide != nullptr) {
                 for (UINT x = 0; x < width; ++x) {
                     // Little-endian samples: the high byte is the second.
                     const uint8_t* p = row + size_t{2} * wide->samples * x + 1;
                     const unsigned a = wide->alpha < 0 ? 255 : p[2 * wide->alpha];
-                    out[3 * x + 0] = over_white(p[2 * wide->red], a);
+                    out[3 * x + 0] = over_white(p[2 * wide->blue], a);
                     out[3 * x + 1] = over_white(p[2 * wide->green], a);
-                    out[3 * x + 2] = over_white(p[2 * wide->blue], a);
+                    out[3 * x + 2] = over_white(p[2 * wide->red], a);
                 }
             } else {
-                rgba_over_white(row, width, out);
+                rgba_over_white(row, width, out);  // blue, green, red, alpha
             }
         }
+        picture.rows_done(static_cast<int32_t>(y + rows));
     }
     return LoadError::none;
 }
@@ -308,10 +306,14 @@ LoadError decode_tiff(const uint8_t* file, size_t size, DecodedPicture& picture)
 
 LoadError decode_heif(const uint8_t* file, size_t size, DecodedPicture& picture) {
     // HEIC and AVIF alike. The decoder hands over the coded picture; it is
-    // turned here as the file's rotation and mirroring say.
+    // turned here as the file's rotation and mirroring say, so its rows are
+    // final as decoded only when it is not turned.
+    const int orientation = heif_primary_orientation(file, size);
+    if (orientation != 1)
+        picture.watch = nullptr;
     const LoadError error = decode_guarded(container_heif, file, size, picture);
-    if (error == LoadError::none)
-        apply_orientation(picture, heif_primary_orientation(file, size));
+    if (error == LoadError::none && !apply_orientation(picture, orientation))
+        return LoadError::too_large;
     return error;
 }
 
@@ -327,46 +329,46 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey) {
         Com<IWICColorContext> source, target;
         Com<IWICBitmap> bitmap;
         Com<IWICColorTransform> transform;
-        const UINT width = static_cast<UINT>(picture.width);
-        const UINT height = static_cast<UINT>(picture.height);
-        // Blue, green, red rows (grey ones: the red samples), as WIC's
-        // transforms take them.
-        std::vector<uint8_t> pixels(grey ? picture.rgb.size() / 3 : picture.rgb.size());
-        if (grey)
-            for (size_t i = 0; i < pixels.size(); ++i)
-                pixels[i] = picture.rgb[3 * i];
-        else
+        const UINT width = static_cast<UINT>(picture.width());
+        const UINT height = static_cast<UINT>(picture.height());
+        // Blue, green, red rows (grey ones: their first samples), as WIC's
+        // transforms take them; whether the store's rows come bottom-up or
+        // top-down makes no difference to a colour conversion.
+        const uint8_t* store = picture.store.bits;
+        const size_t store_stride = static_cast<size_t>(picture.store.stride);
+        std::vector<uint8_t> grey_pixels;
+        if (grey) {
+            grey_pixels.resize(size_t{width} * height);
             for (UINT y = 0; y < height; ++y)
-                swap_red_blue(picture.rgb.data() + size_t{3} * width * y, width,
-                              pixels.data() + size_t{3} * width * y);
-        const UINT stride = grey ? width : 3 * width;
+                for (UINT x = 0; x < width; ++x)
+                    grey_pixels[size_t{width} * y + x] = store[store_stride * y + 3 * x];
+        }
+        const UINT stride = grey ? width : static_cast<UINT>(store_stride);
+        const UINT bytes = static_cast<UINT>(grey ? grey_pixels.size() : store_stride * height);
         if (!make_factory(factory) || FAILED(factory->CreateColorContext(source.put())) ||
             FAILED(source->InitializeFromMemory(icc.data(), static_cast<UINT>(icc.size()))) ||
             FAILED(factory->CreateColorContext(target.put())) ||
             FAILED(target->InitializeFromExifColorSpace(1)) ||  // sRGB
             FAILED(factory->CreateBitmapFromMemory(
                 width, height, grey ? GUID_WICPixelFormat8bppGray : GUID_WICPixelFormat24bppBGR,
-                stride, static_cast<UINT>(pixels.size()), pixels.data(), bitmap.put())) ||
+                stride, bytes, grey ? grey_pixels.data() : picture.store.bits, bitmap.put())) ||
             FAILED(factory->CreateColorTransformer(transform.put())) ||
             FAILED(
                 transform->Initialize(bitmap.p, source.p, target.p, GUID_WICPixelFormat24bppBGR)))
             return false;
-        std::vector<uint8_t> converted(picture.rgb.size());
+        // The bitmap holds its own copy of the pixels: the result goes
+        // straight back into the store.
         const WICRect all = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-        if (FAILED(transform->CopyPixels(&all, 3 * width, static_cast<UINT>(converted.size()),
-                                         converted.data())))
-            return false;
-        for (UINT y = 0; y < height; ++y)
-            swap_red_blue(converted.data() + size_t{3} * width * y, width,
-                          picture.rgb.data() + size_t{3} * width * y);
-        return true;
+        return SUCCEEDED(transform->CopyPixels(&all, static_cast<UINT>(store_stride),
+                                               static_cast<UINT>(store_stride * height),
+                                               picture.store.bits));
     } catch (const std::bad_alloc&) {
         return false;
     }
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, std::vector<uint8_t>& png) {
+                        const uint8_t* indices, const ByteSink& out) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
         !dib_layout::store_fits(width, height))
         return false;
@@ -431,12 +433,12 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
     if (bytes == nullptr)
         return false;
+    bool taken = false;
     try {
-        png.assign(bytes, bytes + stat.cbSize.QuadPart);
+        taken = out(bytes, static_cast<size_t>(stat.cbSize.QuadPart));
     } catch (const std::bad_alloc&) {
-        GlobalUnlock(block);
-        return false;
+        taken = false;
     }
     GlobalUnlock(block);
-    return true;
+    return taken;
 }

@@ -3,6 +3,7 @@
 // system. The picture keeps its size whatever happens.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "image/colour_space.h"
 #include "image/icc_profile.h"
@@ -14,15 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         kind != ProfileKind::grey)
         std::abort();
     DecodedPicture picture;
-    picture.width = 16;
-    picture.height = 3;
-    for (int i = 0; i < picture.width * picture.height; ++i)
-        picture.rgb.insert(picture.rgb.end(), {uint8_t(i * 5), uint8_t(i * 5), uint8_t(i * 5)});
+    if (!picture.start(16, 3))
+        return 0;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 16; ++x)
+            std::memset(picture.row(y) + 3 * x, (16 * y + x) * 5, 3);
     picture.colour.icc.assign(data, data + size);
     const Conversion conversion = conversion_for(picture.colour);
     if (conversion != Conversion::none)
         convert_to_srgb(picture, conversion == Conversion::grey);
-    if (picture.rgb.size() != size_t{3} * picture.width * picture.height)
+    if (picture.width() != 16 || picture.height() != 3)
         std::abort();
     return 0;
 }

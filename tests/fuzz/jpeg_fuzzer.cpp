@@ -1,6 +1,6 @@
 // Fuzz target: any byte string handed to the JPEG decoder, the marker check
 // and the Exif orientation reader. A picture that decodes must be one the store can hold,
-// with all its pixels there, before and after it is turned upright.
+// in a store of its own, before and after it is turned upright.
 #include <cstdint>
 #include <cstdlib>
 
@@ -17,11 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DecodedPicture picture;
     if (decode_jpeg(data, size, picture) != LoadError::none)
         return 0;
-    const size_t pixels = size_t(picture.width) * size_t(picture.height);
-    if (!dib_layout::store_fits(picture.width, picture.height) || picture.rgb.size() != 3 * pixels)
+    const int32_t width = picture.width(), height = picture.height();
+    if (picture.store.bits == nullptr || !dib_layout::store_fits(width, height))
         std::abort();
-    apply_orientation(picture, tag);
-    if (picture.rgb.size() != 3 * pixels)
+    if (!apply_orientation(picture, tag))
+        return 0;
+    const bool turned = tag >= 5;
+    if (picture.width() != (turned ? height : width) || picture.height() != (turned ? width : height))
         std::abort();
     return 0;
 }

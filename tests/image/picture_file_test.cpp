@@ -239,6 +239,17 @@ std::vector<std::pair<std::string, PngBytes>> chunks_of(const PngBytes& png) {
     return chunks;
 }
 
+// The bytes of a palette PNG, or none when it cannot be encoded.
+bool encoded_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
+                 const uint8_t* indices, PngBytes& png) {
+    png.clear();
+    return encode_palette_png(width, height, palette, colors, indices,
+                              [&png](const uint8_t* bytes, size_t count) {
+                                  png.insert(png.end(), bytes, bytes + count);
+                                  return true;
+                              });
+}
+
 TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
     // Pixels as narrow as the palette allows; 7 pixels a row leave part of
     // each row's last byte unused at every depth below 8.
@@ -254,7 +265,7 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
         for (size_t i = 0; i < indices.size(); ++i)
             indices[i] = static_cast<uint8_t>((i * 11) % colors);
         PngBytes png;
-        ASSERT_TRUE(encode_palette_png(width, height, palette.data(), colors, indices.data(), png));
+        ASSERT_TRUE(encoded_png(width, height, palette.data(), colors, indices.data(), png));
 
         const auto chunks = chunks_of(png);
         ASSERT_GE(chunks.size(), 4u);
@@ -274,14 +285,17 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
         }
         DecodedPicture back;
         ASSERT_EQ(decode_png(png.data(), png.size(), back), LoadError::none);
-        ASSERT_EQ(back.width, width);
-        ASSERT_EQ(back.height, height);
-        for (size_t i = 0; i < indices.size(); ++i)
-            ASSERT_EQ(0, std::memcmp(&back.rgb[3 * i], &palette[3 * indices[i]], 3)) << i;
+        ASSERT_EQ(back.width(), width);
+        ASSERT_EQ(back.height(), height);
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const uint8_t* bgr = back.row(i / width) + 3 * (i % width);
+            const uint8_t* rgb = &palette[3 * indices[i]];
+            ASSERT_TRUE(bgr[0] == rgb[2] && bgr[1] == rgb[1] && bgr[2] == rgb[0]) << i;
+        }
     }
     const uint8_t palette[6] = {1, 2, 3, 4, 5, 6}, beyond[2] = {0, 2};
     PngBytes png;
-    EXPECT_FALSE(encode_palette_png(2, 1, palette, 2, beyond, png));
+    EXPECT_FALSE(encoded_png(2, 1, palette, 2, beyond, png));
 }
 
 }  // namespace

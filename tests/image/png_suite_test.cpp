@@ -1,6 +1,7 @@
 // The public PNG test suite: every file that decodes equals its expected
-// pixels (16-bit samples cut to their high byte, alpha over white), and every
-// corrupted file ("x" names) is refused and leaves the image as it was.
+// pixels (16-bit samples cut to their high byte, alpha over white) and tells
+// its rows as they are decoded, and every corrupted file ("x" names) is
+// refused and leaves the image as it was.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -14,6 +15,7 @@
 #include "image/dib24.h"
 #include "image/pixel_rows.h"
 #include "image/picture_file.h"
+#include "tests/image/checking_watch.h"
 
 namespace {
 
@@ -44,11 +46,11 @@ std::vector<unsigned> json_numbers(const fs::path& path) {
     return numbers;
 }
 
-bool load_path(dib24& image, const fs::path& path) {
+bool load_path(dib24& image, const fs::path& path, RowWatch& watch) {
     FILE* f = std::fopen(path.string().c_str(), "rb");
     if (f == nullptr)
         return false;
-    const bool ok = load_picture(image, f);
+    const bool ok = load_picture(image, f, nullptr, &watch);
     std::fclose(f);
     return ok;
 }
@@ -65,7 +67,9 @@ TEST(PngSuite, DecodedFilesEqualTheirExpectedPixelsAndDamagedOnesAreRefused) {
         dib24 image;
         image.create(1, 1, 0);
         image.bits[0] = 0x5A;
-        const bool loaded = load_path(image, entry.path());
+        CheckingWatch watch;
+        const bool loaded = load_path(image, entry.path(), watch);
+        watch.expect_told_right(image, loaded);
         if (name[0] == 'x') {
             EXPECT_FALSE(loaded);
             EXPECT_EQ(image.width, 1);

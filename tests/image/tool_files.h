@@ -18,6 +18,7 @@
 
 #include "image/dib24.h"
 #include "image/picture_file.h"
+#include "tests/image/checking_watch.h"
 
 namespace tool_files {
 
@@ -36,14 +37,18 @@ inline void write_bytes(const std::string& path, const Bytes& bytes) {
 }
 
 // Loads a picture file of any kind (or, `as_picture` false, only a bitmap
-// file); `why` says why not.
+// file); `why` says why not. The rows the loader tells of as they are
+// decoded must be the picture's final ones (colour profiles and orientation
+// tags included).
 inline bool load_path(dib24& image, const std::string& path, bool as_picture = true,
                       LoadError* why = nullptr) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr)
         return false;
-    const bool ok = as_picture ? load_picture(image, f, why) : image.load(f);
+    CheckingWatch watch;
+    const bool ok = as_picture ? load_picture(image, f, why, &watch) : image.load(f);
     std::fclose(f);
+    watch.expect_told_right(image, ok);
     return ok;
 }
 

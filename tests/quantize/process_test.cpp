@@ -57,14 +57,26 @@ void expect_same_as_reference(dib24& image, const std::string& name, QuantizeOpt
         std::copy(original.begin(), original.end(), copy.bits);
     const std::string literal =
         capture([&](FILE* out) { reference::process(copy, out, options.colors, options.dither); });
-    for (const int32_t threads : {1, 2, 3, 4, 7}) {
+    // The colours counted after loading, or while a loader tells the rows:
+    // one at a time, in bands, all at once, or only some (then counted whole).
+    const struct {
+        int32_t threads, rows_at_once, told;
+    } runs[] = {{1, 0, 0}, {2, 1, image.height}, {3, 37, image.height},
+                {4, image.height, image.height}, {7, 5, image.height / 2}};
+    for (const auto [threads, rows_at_once, told] : runs) {
         if (image.bits != nullptr)
             std::copy(original.begin(), original.end(), image.bits);
         Palette palette;
-        std::vector<uint8_t> indices;
+        IndexRows indices;
         options.threads = threads;
-        const std::string fast =
-            capture([&](FILE* out) { process(image, out, &palette, &indices, options); });
+        ColorCounting counting(threads);
+        if (rows_at_once > 0) {
+            counting.begin(image);
+            for (int32_t rows = 0; rows < told;)
+                counting.rows_final(rows = std::min(rows + rows_at_once, told));
+        }
+        const std::string fast = capture(
+            [&](FILE* out) { process(image, out, &palette, &indices, options, &counting); });
         EXPECT_EQ(without_time(fast), without_time(literal)) << what << ", " << threads;
         ASSERT_TRUE(image_bytes(image) == image_bytes(copy)) << what << ", " << threads;
         ASSERT_EQ(indices.size(), static_cast<size_t>(image.width) * image.height) << what;
