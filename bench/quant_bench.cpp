@@ -203,7 +203,7 @@ void remap(benchmark::State& state, const Picture* p, RemapPixels run, int32_t t
         copy_image(p->image, work);
         state.ResumeTiming();
         const long before = minor_faults();
-        run(work, p->palette, nullptr, threads, true);
+        run(work, p->palette, nullptr, threads, true, nullptr);
         faults += minor_faults() - before;
     }
     set_counters(state, p->image, 0, faults);

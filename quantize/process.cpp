@@ -29,7 +29,7 @@ int32_t quantizer_threads(const QuantizeOptions& options) {
 }
 
 void process(dib24& image, FILE* report, Palette* palette_out, IndexRows* indices,
-             const QuantizeOptions& options, ColorCounting* counted) {
+             const QuantizeOptions& options, ColorCounting* counted, RemapWatch* remapped) {
     const int32_t threads = quantizer_threads(options);
     Palette palette;
     {
@@ -51,7 +51,10 @@ void process(dib24& image, FILE* report, Palette* palette_out, IndexRows* indice
         indices->resize(pixels ? static_cast<size_t>(image.width) * image.height : 0);
         index_bytes = indices->data();
     }
-    remap_image(image, palette, report, fastest_remap(), threads, options.dither, index_bytes);
+    if (remapped != nullptr)
+        remapped->remapping(palette);
+    remap_image(image, palette, report, fastest_remap(), threads, options.dither, index_bytes,
+                remapped);
     std::fflush(report);
     if (palette_out != nullptr)
         *palette_out = std::move(palette);

@@ -10,6 +10,7 @@
 #include "quantize/color_table.h"
 #include "quantize/large_array.h"
 #include "quantize/palette_average.h"
+#include "quantize/remap_watch.h"
 
 // Runs the four phases (colour table, palette construction, palette
 // averaging, dithered remapping) and prints their report to standard output,
@@ -39,8 +40,10 @@ struct QuantizeOptions {
     int32_t threads = 0;   // 0: quantizer_threads()
 };
 // The colours are counted by `counted`, the RowWatch the picture was loaded
-// with, where it is given (its table is the same).
+// with, where it is given (its table is the same). `remapped`, where it is
+// given, is told when the remapping begins and of the rows it finishes.
 void process(dib24& image, FILE* report, Palette* palette, IndexRows* indices,
-             const QuantizeOptions& options, ColorCounting* counted = nullptr);
+             const QuantizeOptions& options, ColorCounting* counted = nullptr,
+             RemapWatch* remapped = nullptr);
 // The threads a reduction with `options` uses.
 int32_t quantizer_threads(const QuantizeOptions& options);

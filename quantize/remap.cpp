@@ -23,12 +23,13 @@ std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette) {
 }
 
 bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t* indices,
-                  int32_t threads, bool dither) {
+                  int32_t threads, bool dither, RemapWatch* watch) {
     if (image.bits == nullptr || image.width <= 0 || image.height <= 0 || palette.size() < 3)
         return false;
     task.image = &image;
     task.palette = &palette;
     task.indices = indices;
+    task.watch = watch;
     task.width = image.width;
     task.height = image.height;
     task.dither = dither;
@@ -65,9 +66,9 @@ struct BoxedSelect {
 
 template <class Select>
 void remap_with(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                bool dither) {
+                bool dither, RemapWatch* watch) {
     RemapTask task;
-    if (!prepare_task(task, image, palette, indices, threads, dither))
+    if (!prepare_task(task, image, palette, indices, threads, dither, watch))
         return;
     const SearchPalette search = make_search_palette(task.linear);
     remap_task_with(task, Select{search});
@@ -85,8 +86,8 @@ void select_with(const std::vector<LinearPaletteEntry>& linear, const SelectionT
 }  // namespace
 
 void remap_pixels_plain(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                        bool dither) {
-    remap_with<ScanSelect>(image, palette, indices, threads, dither);
+                        bool dither, RemapWatch* watch) {
+    remap_with<ScanSelect>(image, palette, indices, threads, dither, watch);
 }
 
 void select_entries_plain(const std::vector<LinearPaletteEntry>& linear,
@@ -95,8 +96,8 @@ void select_entries_plain(const std::vector<LinearPaletteEntry>& linear,
 }
 
 void remap_pixels_boxed(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                        bool dither) {
-    remap_with<BoxedSelect>(image, palette, indices, threads, dither);
+                        bool dither, RemapWatch* watch) {
+    remap_with<BoxedSelect>(image, palette, indices, threads, dither, watch);
 }
 
 void select_entries_boxed(const std::vector<LinearPaletteEntry>& linear,
@@ -127,10 +128,10 @@ void remap_image(dib24& image, const Palette& palette, FILE* report) {
 }
 
 void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run,
-                 int32_t threads, bool dither, uint8_t* indices) {
+                 int32_t threads, bool dither, uint8_t* indices, RemapWatch* watch) {
     const DWORD start = GetTickCount();
     std::fprintf(report, "start\n");
-    run(image, palette, indices, threads, dither);
+    run(image, palette, indices, threads, dither, watch);
     const DWORD end = GetTickCount();
     std::fprintf(report, "cache hit: %d%% [%dmsec]\n", 0, static_cast<int>(end - start));
 }

@@ -11,6 +11,7 @@
 #include "image/dib24.h"
 #include "quantize/palette_average.h"
 #include "quantize/palette_search.h"
+#include "quantize/remap_watch.h"
 
 // The palette in linear light (0..255 per channel) with its luma.
 std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette);
@@ -21,9 +22,10 @@ std::vector<LinearPaletteEntry> make_linear_palette(const Palette& palette);
 // palette index in `indices` (`width` bytes a row, picture rows top first)
 // unless it is null. With `dither` false no error is diffused: each pixel
 // takes the entry chosen for its own colour. Reports nothing. Every version
-// gives the same bytes at every thread count.
+// gives the same bytes at every thread count. `watch`, unless null, is told
+// of the rows as they are finished.
 using RemapPixels = void (*)(dib24& image, const Palette& palette, uint8_t* indices,
-                             int32_t threads, bool dither);
+                             int32_t threads, bool dither, RemapWatch* watch);
 
 // The selection routine of a version on its own, for tests: the entry that
 // the scan chooses for each of `count` targets.
@@ -50,6 +52,6 @@ RemapPixels fastest_remap();
 // after the last, both from the calling thread.
 void remap_image(dib24& image, const Palette& palette, FILE* report);
 // The same with a chosen version, thread count and dithering, storing the
-// indices as RemapPixels does.
+// indices and telling `watch` as RemapPixels does.
 void remap_image(dib24& image, const Palette& palette, FILE* report, RemapPixels run,
-                 int32_t threads, bool dither, uint8_t* indices);
+                 int32_t threads, bool dither, uint8_t* indices, RemapWatch* watch = nullptr);

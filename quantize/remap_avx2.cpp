@@ -111,8 +111,8 @@ bool avx2_remap_supported() {
 }
 
 void remap_pixels_avx2(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                       bool dither) {
-    remap_pixels_with<Width256>(image, palette, indices, threads, dither);
+                       bool dither, RemapWatch* watch) {
+    remap_pixels_with<Width256>(image, palette, indices, threads, dither, watch);
 }
 
 void select_entries_avx2(const std::vector<LinearPaletteEntry>& linear,
@@ -126,7 +126,7 @@ bool avx2_remap_supported() {
     return false;
 }
 
-void remap_pixels_avx2(dib24&, const Palette&, uint8_t*, int32_t, bool) {}
+void remap_pixels_avx2(dib24&, const Palette&, uint8_t*, int32_t, bool, RemapWatch*) {}
 
 void select_entries_avx2(const std::vector<LinearPaletteEntry>&, const SelectionTargets*, size_t,
                          int32_t*) {}

@@ -116,8 +116,8 @@ bool avx512_remap_supported() {
 }
 
 void remap_pixels_avx512(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                         bool dither) {
-    remap_pixels_with<Width512>(image, palette, indices, threads, dither);
+                         bool dither, RemapWatch* watch) {
+    remap_pixels_with<Width512>(image, palette, indices, threads, dither, watch);
 }
 
 void select_entries_avx512(const std::vector<LinearPaletteEntry>& linear,
@@ -131,7 +131,7 @@ bool avx512_remap_supported() {
     return false;
 }
 
-void remap_pixels_avx512(dib24&, const Palette&, uint8_t*, int32_t, bool) {}
+void remap_pixels_avx512(dib24&, const Palette&, uint8_t*, int32_t, bool, RemapWatch*) {}
 
 void select_entries_avx512(const std::vector<LinearPaletteEntry>&, const SelectionTargets*, size_t,
                            int32_t*) {}

@@ -276,6 +276,9 @@ QV_REMAP_TARGET void remap_rows(RemapTask& task, const Select& select, int32_t t
             else
                 step_at(step, std::false_type{});
         }
+        // The bands end in picture order: a band's top row ends after the
+        // band above's bottom row, its last one, and its other rows later.
+        task.rows_final(top + rows);
     }
 }
 
@@ -339,6 +342,9 @@ QV_REMAP_TARGET void remap_rows_without_error(RemapTask& task, const Select& sel
         }
         if (count > 0)
             choose_waiting();
+        // The first thread's rows are the top ones.
+        if (thread == 0)
+            task.rows_final(y + 1);
     }
 }
 
@@ -351,6 +357,7 @@ QV_REMAP_TARGET void remap_task_with(RemapTask& task, const Select& select) {
         else
             remap_rows_without_error(task, select, thread, threads);
     });
+    task.rows_final(task.height);
 }
 
 }  // namespace

@@ -341,9 +341,9 @@ struct GroupSelect {
 
 template <class W>
 QV_REMAP_TARGET void remap_pixels_with(dib24& image, const Palette& palette, uint8_t* indices,
-                                       int32_t threads, bool dither) {
+                                       int32_t threads, bool dither, RemapWatch* watch) {
     RemapTask task;
-    if (!prepare_task(task, image, palette, indices, threads, dither))
+    if (!prepare_task(task, image, palette, indices, threads, dither, watch))
         return;
     const std::unique_ptr<WidePalette> wide = make_wide_palette(task.linear);
     remap_task_with(task, GroupSelect<W>{*wide});

@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "image/dib24.h"
 #include "quantize/large_array.h"
 #include "quantize/palette_average.h"
 #include "quantize/palette_search.h"
+#include "quantize/remap_watch.h"
 #include "quantize/row_progress.h"
 #include "quantize/working_values.h"
 
@@ -31,6 +33,22 @@ struct RemapTask {
     int32_t ring_rows = 0;      // band_rows * threads + 1
     LargeArray<int32_t> ring;   // ring_rows rows of width + 2 slots of twice 4 sums
     std::unique_ptr<RowProgress[]> progress;  // one per thread
+
+    RemapWatch* watch = nullptr;  // or null
+    std::mutex telling;           // one call to the watch at a time
+    int32_t told = 0;             // rows the watch has been told of
+
+    // Rows 0 to `count` - 1 are final (a thread may learn it after another
+    // thread has told more).
+    void rows_final(int32_t count) {
+        if (watch == nullptr)
+            return;
+        std::lock_guard<std::mutex> hold(telling);
+        if (count > told) {
+            told = count;
+            watch->rows_final(count);
+        }
+    }
 };
 
 // Sets the task up for the image and the palette: false when there is
@@ -38,27 +56,27 @@ struct RemapTask {
 // dealt out in bands of band_rows, so at most one thread per band is used;
 // without, at most one per row.
 bool prepare_task(RemapTask& task, dib24& image, const Palette& palette, uint8_t* indices,
-                  int32_t threads, bool dither);
+                  int32_t threads, bool dither, RemapWatch* watch);
 
 // The versions. Those for vector units run only where the processor has
 // them (avx2_remap_supported(), avx512_remap_supported()); each is a file of
 // its own, built for its instruction set. The palette has at most 255
 // entries.
 void remap_pixels_plain(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                        bool dither);
+                        bool dither, RemapWatch* watch);
 void select_entries_plain(const std::vector<LinearPaletteEntry>& linear,
                           const SelectionTargets* targets, size_t count, int32_t* chosen);
 void remap_pixels_boxed(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                        bool dither);
+                        bool dither, RemapWatch* watch);
 void select_entries_boxed(const std::vector<LinearPaletteEntry>& linear,
                           const SelectionTargets* targets, size_t count, int32_t* chosen);
 bool avx2_remap_supported();
 void remap_pixels_avx2(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                       bool dither);
+                       bool dither, RemapWatch* watch);
 void select_entries_avx2(const std::vector<LinearPaletteEntry>& linear,
                          const SelectionTargets* targets, size_t count, int32_t* chosen);
 bool avx512_remap_supported();
 void remap_pixels_avx512(dib24& image, const Palette& palette, uint8_t* indices, int32_t threads,
-                         bool dither);
+                         bool dither, RemapWatch* watch);
 void select_entries_avx512(const std::vector<LinearPaletteEntry>& linear,
                            const SelectionTargets* targets, size_t count, int32_t* chosen);

@@ -34,6 +34,23 @@ std::vector<uint8_t> literally_remapped(const dib24& image, const Palette& palet
     return image_bytes(literal);
 }
 
+// Copies each row's indices as the remapping tells that the row is final.
+struct TellingWatch final : RemapWatch {
+    TellingWatch(const std::vector<uint8_t>& indices, int32_t width)
+        : indices(indices), width(width) {}
+    void remapping(const Palette&) override {}
+    void rows_final(int32_t count) override {
+        const size_t end = static_cast<size_t>(count) * width;
+        growing = growing && end > copied.size() && end <= indices.size();
+        if (growing)
+            copied.insert(copied.end(), indices.begin() + copied.size(), indices.begin() + end);
+    }
+    const std::vector<uint8_t>& indices;
+    const int32_t width;
+    std::vector<uint8_t> copied;
+    bool growing = true;
+};
+
 std::string remap_row_pattern(const dib24& image, int32_t y) {
     std::string s;
     for (int32_t x = 0; x < image.width; ++x) {
@@ -352,7 +369,7 @@ TEST_P(RemapVersionTest, MatchesTheLiteralRemapping) {
             for (const bool dither : {true, false}) {
                 const std::vector<uint8_t>& expected = literal_bytes(key, image, palette, dither);
                 std::copy(original.begin(), original.end(), image.bits);
-                version.run(image, palette, nullptr, 1 + count % 3, dither);
+                version.run(image, palette, nullptr, 1 + count % 3, dither, nullptr);
                 ASSERT_TRUE(image_bytes(image) == expected) << key << (dither ? "" : ", no dither");
                 std::copy(original.begin(), original.end(), image.bits);
             }
@@ -382,7 +399,7 @@ TEST_P(RemapVersionTest, MatchesTheLiteralRemappingOnTinyPictures) {
         });
         const bool dither = trial % 5 != 0;
         const std::vector<uint8_t> expected = literally_remapped(image, palette, dither);
-        version.run(image, palette, nullptr, 1 + trial % 4, dither);
+        version.run(image, palette, nullptr, 1 + trial % 4, dither, nullptr);
         ASSERT_TRUE(image_bytes(image) == expected) << "trial " << trial;
     }
 }
@@ -448,8 +465,14 @@ TEST_P(RemapVersionTest, MatchesTheLiteralRemappingOnEveryThreadCount) {
                                          std::to_string(threads) + " threads";
                 std::copy(original.begin(), original.end(), image.bits);
                 std::vector<uint8_t> indices(static_cast<size_t>(image.width) * image.height, 255);
-                version.run(image, palette, indices.data(), threads, dither);
+                // Rows told final are copied as they are told: they must not
+                // change afterwards, and every row must be told.
+                TellingWatch watch(indices, image.width);
+                version.run(image, palette, indices.data(), threads, dither, &watch);
                 ASSERT_TRUE(image_bytes(image) == expected) << what;
+                ASSERT_TRUE(watch.growing) << what;
+                ASSERT_EQ(watch.copied.size(), indices.size()) << what;
+                ASSERT_TRUE(watch.copied == indices) << what;
                 for (int32_t y = 0; y < image.height; ++y) {
                     for (int32_t x = 0; x < image.width; ++x) {
                         const size_t i = indices[static_cast<size_t>(y) * image.width + x];
