@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "app/load_input.h"
+#include "app/png_while_remapping.h"
 #include "app/write_output.h"
 #include "image/dib24.h"
 
@@ -70,12 +72,19 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffe
         report = stderr;  // no null device: the report is shown rather than lost
     Palette palette;
     IndexRows& indices = buffers.indices;
-    process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize, &counting);
+    // On more than one thread the PNG is compressed as the rows are remapped.
+    std::optional<PngWhileRemapping> streamed;
+    if (job.png && quantizer_threads(settings.quantize) > 1)
+        streamed.emplace(job.output, image, indices);
+    process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize, &counting,
+            streamed ? &*streamed : nullptr);
     if (scratch != nullptr)
         outcome.report = read_back(scratch);
     outcome.colors = static_cast<int32_t>(palette.size() / 3);
 
-    outcome.write_error = write_output(job.output, job.png, image, palette, indices);
+    outcome.write_error = streamed && streamed->started()
+                              ? streamed->finish()
+                              : write_output(job.output, job.png, image, palette, indices);
     if (outcome.write_error != FileError::none)
         outcome.result = JobResult::write_failed;
 }

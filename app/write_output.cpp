@@ -3,10 +3,10 @@
 #include "image/picture_file.h"
 
 FileError write_output(const std::string& path, bool png, const dib24& image,
-                       const Palette& palette, const IndexRows& indices) {
+                       const Palette& palette, const IndexRows& indices, const RowsReady& ready) {
     const auto write = [&](FILE* stream) {
         return png ? save_palette_png(stream, image.width, image.height, palette.data(),
-                                      static_cast<int>(palette.size() / 3), indices.data())
+                                      static_cast<int>(palette.size() / 3), indices.data(), ready)
                    : image.save(stream);
     };
     return path == "-" ? write_standard_output(write) : replace_file(path.c_str(), write);

@@ -73,14 +73,22 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey);
 // Where an encoder's bytes go, in order; false when they cannot be taken.
 using ByteSink = std::function<bool(const uint8_t* bytes, size_t count)>;
 
+// Where the rows of a picture are still being made: waits until at least
+// `rows` rows (from the top) are final and returns how many are, or 0 when
+// the rest never will be.
+using RowsReady = std::function<int32_t(int32_t rows)>;
+
 // A palette PNG (colour type 3) of `width` x `height` pixels: `colors` (1 to
 // 256) palette entries of 3 bytes (red, green, blue), no transparency, one
 // index a pixel in `indices`, top row first, `width` bytes a row; the pixels
 // take palette_png_depth(colors) bits each; zlib at its default level. Its
-// bytes go to `out` as they are made. False for an index beyond the palette,
-// an encoder failure or bytes that `out` refused.
+// bytes go to `out` as they are made. Where `ready` is given, each row is
+// encoded once it tells that the row is final (the bytes are the same).
+// False for an index beyond the palette, an encoder failure, bytes that `out`
+// refused or rows that never became final.
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, const ByteSink& out);
+                        const uint8_t* indices, const ByteSink& out,
+                        const RowsReady& ready = nullptr);
 
 // The fewest bits a pixel (1, 2, 4 or 8) that hold an index of `colors`
 // palette entries.

@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "image/dib_layout.h"
@@ -230,9 +231,27 @@ void write_output(png_structp png, png_bytep data, size_t n) {
 
 void flush_output(png_structp) {}
 
+// Whether every index of the `count` bytes at `row` is below `colors`.
+bool indices_fit(const uint8_t* row, size_t count, int colors) {
+    for (size_t i = 0; i < count; ++i)
+        if (row[i] >= colors)
+            return false;
+    return true;
+}
+
+// How many rows `ready` tells are final once at least `rows` are; 0 when not
+// all will be, or it failed.
+int32_t rows_final(const RowsReady& ready, int32_t rows) {
+    try {
+        return ready(rows);
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 // As read_png: nothing here has a destructor.
 void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
-               const uint8_t* palette, int colors, const uint8_t* indices) {
+               const uint8_t* palette, int colors, const uint8_t* indices, const RowsReady* ready) {
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                  palette_png_depth(colors), PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -244,8 +263,15 @@ void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
     // Rows are handed over one index a byte; libpng packs them to the depth
     // (a transformation, so set after the header is written).
     png_set_packing(png);
-    for (int32_t y = 0; y < height; ++y)
-        png_write_row(png, indices + size_t(y) * size_t(width));
+    int32_t final_rows = ready != nullptr ? 0 : height;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = indices + size_t(y) * size_t(width);
+        if (y >= final_rows && (final_rows = rows_final(*ready, y + 1)) <= y)
+            png_error(png, "rows not made");
+        if (ready != nullptr && !indices_fit(row, size_t(width), colors))
+            png_error(png, "index beyond the palette");
+        png_write_row(png, row);
+    }
     png_write_end(png, info);
 }
 
@@ -273,13 +299,12 @@ LoadError decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) 
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, const ByteSink& out) {
+                        const uint8_t* indices, const ByteSink& out, const RowsReady& ready) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256)
         return false;
-    const size_t pixels = size_t(width) * size_t(height);
-    for (size_t i = 0; i < pixels; ++i)
-        if (indices[i] >= colors)
-            return false;
+    // Rows still being made are checked as they come.
+    if (!ready && !indices_fit(indices, size_t(width) * size_t(height), colors))
+        return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
     if (png == nullptr)
         return false;
@@ -288,7 +313,7 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     try {
         if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
             png_set_write_fn(png, const_cast<ByteSink*>(&out), write_output, flush_output);
-            write_png(png, info, width, height, palette, colors, indices);
+            write_png(png, info, width, height, palette, colors, indices, ready ? &ready : nullptr);
             written = true;
         }
     } catch (const std::bad_alloc&) {

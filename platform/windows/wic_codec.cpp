@@ -9,6 +9,7 @@
 #include <wincodec.h>
 
 #include <cstring>
+#include <exception>
 #include <new>
 #include <vector>
 
@@ -368,10 +369,19 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey) {
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, const ByteSink& out) {
+                        const uint8_t* indices, const ByteSink& out, const RowsReady& ready) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
         !dib_layout::store_fits(width, height))
         return false;
+    // The encoder takes the pixels at once: it waits for all of them.
+    if (ready) {
+        try {
+            if (ready(height) < height)
+                return false;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
     const size_t pixels = size_t(width) * size_t(height);
     for (size_t i = 0; i < pixels; ++i)
         if (indices[i] >= colors)

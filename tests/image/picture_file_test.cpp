@@ -1,6 +1,7 @@
 // Loading PNG and JPEG files beside bitmap files, and writing palette PNGs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -266,6 +267,20 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
             indices[i] = static_cast<uint8_t>((i * 11) % colors);
         PngBytes png;
         ASSERT_TRUE(encoded_png(width, height, palette.data(), colors, indices.data(), png));
+        // Rows taken as they are told final: the same bytes; rows that never
+        // come: a failure.
+        for (const int32_t last : {height, 3}) {
+            PngBytes told;
+            const bool written = encode_palette_png(
+                width, height, palette.data(), colors, indices.data(),
+                [&told](const uint8_t* bytes, size_t count) {
+                    told.insert(told.end(), bytes, bytes + count);
+                    return true;
+                },
+                [&](int32_t rows) { return rows <= last ? std::min(rows + 1, last) : 0; });
+            EXPECT_EQ(written, last == height);
+            EXPECT_TRUE(!written || told == png);
+        }
 
         const auto chunks = chunks_of(png);
         ASSERT_GE(chunks.size(), 4u);
@@ -296,6 +311,9 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
     const uint8_t palette[6] = {1, 2, 3, 4, 5, 6}, beyond[2] = {0, 2};
     PngBytes png;
     EXPECT_FALSE(encoded_png(2, 1, palette, 2, beyond, png));
+    EXPECT_FALSE(encode_palette_png(
+        2, 1, palette, 2, beyond, [](const uint8_t*, size_t) { return true; },
+        [](int32_t) { return 1; }));
 }
 
 }  // namespace
