@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "image/decoded_picture.h"
@@ -73,22 +74,38 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey);
 // Where an encoder's bytes go, in order; false when they cannot be taken.
 using ByteSink = std::function<bool(const uint8_t* bytes, size_t count)>;
 
-// Where the rows of a picture are still being made: waits until at least
-// `rows` rows (from the top) are final and returns how many are, or 0 when
-// the rest never will be.
-using RowsReady = std::function<int32_t(int32_t rows)>;
-
 // A palette PNG (colour type 3) of `width` x `height` pixels: `colors` (1 to
 // 256) palette entries of 3 bytes (red, green, blue), no transparency, one
 // index a pixel in `indices`, top row first, `width` bytes a row; the pixels
 // take palette_png_depth(colors) bits each; zlib at its default level. Its
-// bytes go to `out` as they are made. Where `ready` is given, each row is
-// encoded once it tells that the row is final (the bytes are the same).
-// False for an index beyond the palette, an encoder failure, bytes that `out`
-// refused or rows that never became final.
+// bytes go to `out` as they are made. False for an index beyond the palette,
+// an encoder failure or bytes that `out` refused.
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, const ByteSink& out,
-                        const RowsReady& ready = nullptr);
+                        const uint8_t* indices, const ByteSink& out);
+
+// The same file encoded as its rows come, from any thread but one call at a
+// time: begin(), add_rows() for every row in order, end(). The bytes are
+// those of encode_palette_png. Each step is false when the file cannot be
+// made (the arguments as encode_palette_png's, more rows than the picture
+// has, an index beyond the palette, the encoder or `out` failing), and
+// every step after a failed one fails.
+class PalettePngEncoder {
+  public:
+    PalettePngEncoder();
+    ~PalettePngEncoder();
+    PalettePngEncoder(const PalettePngEncoder&) = delete;
+    PalettePngEncoder& operator=(const PalettePngEncoder&) = delete;
+
+    bool begin(int32_t width, int32_t height, const uint8_t* palette, int colors, ByteSink out);
+    // The next `count` rows, `width` indices each, one after the other.
+    bool add_rows(const uint8_t* rows, int32_t count);
+    // After the last row.
+    bool end();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // The fewest bits a pixel (1, 2, 4 or 8) that hold an index of `colors`
 // palette entries.

@@ -141,11 +141,10 @@ bool load_picture(dib24& image, FILE* stream, LoadError* why, RowWatch* watch) {
 }
 
 bool save_palette_png(FILE* stream, int32_t width, int32_t height, const uint8_t* palette,
-                      int colors, const uint8_t* indices, const RowsReady& ready) {
-    return stream != nullptr && encode_palette_png(
-                                    width, height, palette, colors, indices,
-                                    [stream](const uint8_t* bytes, size_t count) {
-                                        return std::fwrite(bytes, 1, count, stream) == count;
-                                    },
-                                    ready);
+                      int colors, const uint8_t* indices) {
+    return stream != nullptr &&
+           encode_palette_png(width, height, palette, colors, indices,
+                              [stream](const uint8_t* bytes, size_t count) {
+                                  return std::fwrite(bytes, 1, count, stream) == count;
+                              });
 }

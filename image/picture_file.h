@@ -32,8 +32,7 @@ LoadError decode_picture(const uint8_t* file, size_t size, DecodedPicture& pictu
 // `why`, unless null, says why.
 bool load_picture(dib24& image, FILE* stream, LoadError* why = nullptr, RowWatch* watch = nullptr);
 
-// Writes a palette PNG (see encode_palette_png, also for `ready`) to
-// `stream` as it is encoded. False when it cannot be encoded or the stream
-// refuses the bytes.
+// Writes a palette PNG (see encode_palette_png) to `stream` as it is
+// encoded. False when it cannot be encoded or the stream refuses the bytes.
 bool save_palette_png(FILE* stream, int32_t width, int32_t height, const uint8_t* palette,
-                      int colors, const uint8_t* indices, const RowsReady& ready = nullptr);
+                      int colors, const uint8_t* indices);

@@ -4,7 +4,7 @@
 
 #include <csetjmp>
 #include <cstring>
-#include <exception>
+#include <memory>
 #include <new>
 
 #include "image/dib_layout.h"
@@ -239,19 +239,9 @@ bool indices_fit(const uint8_t* row, size_t count, int colors) {
     return true;
 }
 
-// How many rows `ready` tells are final once at least `rows` are; 0 when not
-// all will be, or it failed.
-int32_t rows_final(const RowsReady& ready, int32_t rows) {
-    try {
-        return ready(rows);
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
 // As read_png: nothing here has a destructor.
-void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
-               const uint8_t* palette, int colors, const uint8_t* indices, const RowsReady* ready) {
+void write_header(png_structp png, png_infop info, int32_t width, int32_t height,
+                  const uint8_t* palette, int colors) {
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                  palette_png_depth(colors), PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -263,16 +253,6 @@ void write_png(png_structp png, png_infop info, int32_t width, int32_t height,
     // Rows are handed over one index a byte; libpng packs them to the depth
     // (a transformation, so set after the header is written).
     png_set_packing(png);
-    int32_t final_rows = ready != nullptr ? 0 : height;
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = indices + size_t(y) * size_t(width);
-        if (y >= final_rows && (final_rows = rows_final(*ready, y + 1)) <= y)
-            png_error(png, "rows not made");
-        if (ready != nullptr && !indices_fit(row, size_t(width), colors))
-            png_error(png, "index beyond the palette");
-        png_write_row(png, row);
-    }
-    png_write_end(png, info);
 }
 
 }  // namespace
@@ -298,27 +278,82 @@ LoadError decode_png(const uint8_t* file, size_t size, DecodedPicture& picture) 
     return decoded;
 }
 
+struct PalettePngEncoder::State {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ByteSink out;
+    int32_t width = 0, height = 0, rows = 0;
+    int colors = 0;
+    bool failed = false;
+};
+
+PalettePngEncoder::PalettePngEncoder() = default;
+
+PalettePngEncoder::~PalettePngEncoder() {
+    if (state_ != nullptr)
+        png_destroy_write_struct(&state_->png, &state_->info);
+}
+
+// Each step below runs libpng under its own setjmp, which a libpng error
+// returns to; nothing with a destructor lives in those frames.
+bool PalettePngEncoder::begin(int32_t width, int32_t height, const uint8_t* palette, int colors,
+                              ByteSink out) {
+    if (state_ != nullptr || width <= 0 || height <= 0 || colors < 1 || colors > 256)
+        return false;
+    state_ = std::make_unique<State>();
+    State& s = *state_;
+    s.out = std::move(out);
+    s.width = width;
+    s.height = height;
+    s.colors = colors;
+    s.failed = true;
+    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    if (s.png == nullptr)
+        return false;
+    s.info = png_create_info_struct(s.png);
+    if (s.info == nullptr || setjmp(png_jmpbuf(s.png)) != 0)
+        return false;
+    png_set_write_fn(s.png, &s.out, write_output, flush_output);
+    write_header(s.png, s.info, width, height, palette, colors);
+    s.failed = false;
+    return true;
+}
+
+bool PalettePngEncoder::add_rows(const uint8_t* rows, int32_t count) {
+    if (state_ == nullptr || state_->failed)
+        return false;
+    State& s = *state_;
+    s.failed = true;
+    if (count < 0 || count > s.height - s.rows ||
+        !indices_fit(rows, size_t(count) * size_t(s.width), s.colors) ||
+        setjmp(png_jmpbuf(s.png)) != 0)
+        return false;
+    for (int32_t y = 0; y < count; ++y)
+        png_write_row(s.png, rows + size_t(y) * size_t(s.width));
+    s.rows += count;
+    s.failed = false;
+    return true;
+}
+
+bool PalettePngEncoder::end() {
+    if (state_ == nullptr || state_->failed || state_->rows != state_->height)
+        return false;
+    State& s = *state_;
+    s.failed = true;
+    if (setjmp(png_jmpbuf(s.png)) != 0)
+        return false;
+    png_write_end(s.png, s.info);
+    s.failed = false;
+    return true;
+}
+
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, const ByteSink& out, const RowsReady& ready) {
-    if (width <= 0 || height <= 0 || colors < 1 || colors > 256)
-        return false;
-    // Rows still being made are checked as they come.
-    if (!ready && !indices_fit(indices, size_t(width) * size_t(height), colors))
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
-    if (png == nullptr)
-        return false;
-    png_infop info = png_create_info_struct(png);
-    volatile bool written = false;
+                        const uint8_t* indices, const ByteSink& out) {
     try {
-        if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-            png_set_write_fn(png, const_cast<ByteSink*>(&out), write_output, flush_output);
-            write_png(png, info, width, height, palette, colors, indices, ready ? &ready : nullptr);
-            written = true;
-        }
+        PalettePngEncoder encoder;
+        return encoder.begin(width, height, palette, colors, out) &&
+               encoder.add_rows(indices, height) && encoder.end();
     } catch (const std::bad_alloc&) {
-        written = false;
+        return false;
     }
-    png_destroy_write_struct(&png, &info);
-    return written;
 }

@@ -9,7 +9,6 @@
 #include <wincodec.h>
 
 #include <cstring>
-#include <exception>
 #include <new>
 #include <vector>
 
@@ -369,19 +368,10 @@ bool convert_to_srgb(DecodedPicture& picture, bool grey) {
 }
 
 bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, int colors,
-                        const uint8_t* indices, const ByteSink& out, const RowsReady& ready) {
+                        const uint8_t* indices, const ByteSink& out) {
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
         !dib_layout::store_fits(width, height))
         return false;
-    // The encoder takes the pixels at once: it waits for all of them.
-    if (ready) {
-        try {
-            if (ready(height) < height)
-                return false;
-        } catch (const std::exception&) {
-            return false;
-        }
-    }
     const size_t pixels = size_t(width) * size_t(height);
     for (size_t i = 0; i < pixels; ++i)
         if (indices[i] >= colors)
@@ -451,4 +441,55 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     }
     GlobalUnlock(block);
     return taken;
+}
+
+// The encoder takes the pixels at once: the rows are kept until the last one
+// and encoded by end(), on the thread that calls it.
+struct PalettePngEncoder::State {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> palette;
+    std::vector<uint8_t> indices;
+    ByteSink out;
+    bool failed = false;
+};
+
+PalettePngEncoder::PalettePngEncoder() = default;
+PalettePngEncoder::~PalettePngEncoder() = default;
+
+bool PalettePngEncoder::begin(int32_t width, int32_t height, const uint8_t* palette, int colors,
+                              ByteSink out) {
+    if (state_ != nullptr || width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
+        !dib_layout::store_fits(width, height))
+        return false;
+    state_ = std::make_unique<State>();
+    state_->width = width;
+    state_->height = height;
+    state_->palette.assign(palette, palette + 3 * size_t(colors));
+    state_->indices.reserve(size_t(width) * size_t(height));
+    state_->out = std::move(out);
+    return true;
+}
+
+bool PalettePngEncoder::add_rows(const uint8_t* rows, int32_t count) {
+    if (state_ == nullptr || state_->failed)
+        return false;
+    State& s = *state_;
+    const size_t bytes = size_t(count) * size_t(s.width);
+    const size_t colors = s.palette.size() / 3;
+    s.failed = count < 0 || bytes > size_t(s.width) * size_t(s.height) - s.indices.size();
+    for (size_t i = 0; !s.failed && i < bytes; ++i)
+        s.failed = rows[i] >= colors;
+    if (!s.failed)
+        s.indices.insert(s.indices.end(), rows, rows + bytes);
+    return !s.failed;
+}
+
+bool PalettePngEncoder::end() {
+    if (state_ == nullptr || state_->failed ||
+        state_->indices.size() != size_t(state_->width) * size_t(state_->height))
+        return false;
+    State& s = *state_;
+    s.failed = !encode_palette_png(s.width, s.height, s.palette.data(),
+                                   static_cast<int>(s.palette.size() / 3), s.indices.data(), s.out);
+    return !s.failed;
 }

@@ -267,21 +267,23 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
             indices[i] = static_cast<uint8_t>((i * 11) % colors);
         PngBytes png;
         ASSERT_TRUE(encoded_png(width, height, palette.data(), colors, indices.data(), png));
-        // Rows taken as they are told final: the same bytes; rows that never
-        // come: a failure.
-        for (const int32_t last : {height, 3}) {
-            PngBytes told;
-            const bool written = encode_palette_png(
-                width, height, palette.data(), colors, indices.data(),
-                [&told](const uint8_t* bytes, size_t count) {
-                    told.insert(told.end(), bytes, bytes + count);
-                    return true;
-                },
-                [&](int32_t rows) { return rows <= last ? std::min(rows + 1, last) : 0; });
-            EXPECT_EQ(written, last == height);
-            EXPECT_TRUE(!written || told == png);
+        // Rows given a few at a time: the same bytes; one row short or one
+        // too many: a failure.
+        for (const int32_t rows : {height - 1, height, height + 1}) {
+            PngBytes pushed;
+            PalettePngEncoder encoder;
+            bool written = encoder.begin(width, height, palette.data(), colors,
+                                         [&pushed](const uint8_t* bytes, size_t count) {
+                                             pushed.insert(pushed.end(), bytes, bytes + count);
+                                             return true;
+                                         });
+            for (int32_t y = 0; y < rows; y += 2)
+                written =
+                    encoder.add_rows(&indices[size_t(y) * width], std::min(2, rows - y)) && written;
+            written = encoder.end() && written;
+            EXPECT_EQ(written, rows == height);
+            EXPECT_TRUE(!written || pushed == png);
         }
-
         const auto chunks = chunks_of(png);
         ASSERT_GE(chunks.size(), 4u);
         EXPECT_EQ(chunks[0].first, "IHDR");
@@ -311,9 +313,9 @@ TEST(PalettePng, KeepsThePaletteAndDecodesToItsColours) {
     const uint8_t palette[6] = {1, 2, 3, 4, 5, 6}, beyond[2] = {0, 2};
     PngBytes png;
     EXPECT_FALSE(encoded_png(2, 1, palette, 2, beyond, png));
-    EXPECT_FALSE(encode_palette_png(
-        2, 1, palette, 2, beyond, [](const uint8_t*, size_t) { return true; },
-        [](int32_t) { return 1; }));
+    PalettePngEncoder encoder;
+    EXPECT_TRUE(encoder.begin(2, 1, palette, 2, [](const uint8_t*, size_t) { return true; }));
+    EXPECT_FALSE(encoder.add_rows(beyond, 1));
 }
 
 }  // namespace
