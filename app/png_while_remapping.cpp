@@ -1,6 +1,7 @@
 #include "app/png_while_remapping.h"
 
 #include <cerrno>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -44,8 +45,12 @@ bool PngWhileRemapping::write(FILE* stream) {
         write_errno_ = errno;
         return false;
     };
-    open_ = encoder_.begin(image_.width, image_.height, palette_.data(),
-                           static_cast<int>(palette_.size() / 3), sink);
+    try {
+        open_ = encoder_.begin(image_.width, image_.height, palette_.data(),
+                               static_cast<int>(palette_.size() / 3), sink);
+    } catch (const std::bad_alloc&) {
+        open_ = false;
+    }
     if (open_) {
         // The rows told before the file was open.
         add_final_rows();

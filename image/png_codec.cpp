@@ -300,7 +300,11 @@ bool PalettePngEncoder::begin(int32_t width, int32_t height, const uint8_t* pale
                               ByteSink out) {
     if (state_ != nullptr || width <= 0 || height <= 0 || colors < 1 || colors > 256)
         return false;
-    state_ = std::make_unique<State>();
+    try {
+        state_ = std::make_unique<State>();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     State& s = *state_;
     s.out = std::move(out);
     s.width = width;
@@ -311,7 +315,9 @@ bool PalettePngEncoder::begin(int32_t width, int32_t height, const uint8_t* pale
     if (s.png == nullptr)
         return false;
     s.info = png_create_info_struct(s.png);
-    if (s.info == nullptr || setjmp(png_jmpbuf(s.png)) != 0)
+    if (s.info == nullptr)
+        return false;
+    if (setjmp(png_jmpbuf(s.png)) != 0)
         return false;
     png_set_write_fn(s.png, &s.out, write_output, flush_output);
     write_header(s.png, s.info, width, height, palette, colors);
@@ -325,8 +331,9 @@ bool PalettePngEncoder::add_rows(const uint8_t* rows, int32_t count) {
     State& s = *state_;
     s.failed = true;
     if (count < 0 || count > s.height - s.rows ||
-        !indices_fit(rows, size_t(count) * size_t(s.width), s.colors) ||
-        setjmp(png_jmpbuf(s.png)) != 0)
+        !indices_fit(rows, size_t(count) * size_t(s.width), s.colors))
+        return false;
+    if (setjmp(png_jmpbuf(s.png)) != 0)
         return false;
     for (int32_t y = 0; y < count; ++y)
         png_write_row(s.png, rows + size_t(y) * size_t(s.width));
@@ -353,7 +360,7 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
         PalettePngEncoder encoder;
         return encoder.begin(width, height, palette, colors, out) &&
                encoder.add_rows(indices, height) && encoder.end();
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc&) {  // the copy of `out`
         return false;
     }
 }

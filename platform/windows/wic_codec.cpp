@@ -461,11 +461,16 @@ bool PalettePngEncoder::begin(int32_t width, int32_t height, const uint8_t* pale
     if (state_ != nullptr || width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
         !dib_layout::store_fits(width, height))
         return false;
-    state_ = std::make_unique<State>();
-    state_->width = width;
-    state_->height = height;
-    state_->palette.assign(palette, palette + 3 * size_t(colors));
-    state_->indices.reserve(size_t(width) * size_t(height));
+    try {
+        state_ = std::make_unique<State>();
+        state_->width = width;
+        state_->height = height;
+        state_->palette.assign(palette, palette + 3 * size_t(colors));
+        state_->indices.reserve(size_t(width) * size_t(height));
+    } catch (const std::bad_alloc&) {
+        state_.reset();
+        return false;
+    }
     state_->out = std::move(out);
     return true;
 }
