@@ -111,6 +111,14 @@ long minor_faults() {
     return usage.ru_minflt;
 }
 
+// The minor page faults while `f` runs.
+template <class F>
+long faults_during(F f) {
+    const long before = minor_faults();
+    f();
+    return minor_faults() - before;
+}
+
 // `faults`: the minor page faults of the timed parts of all iterations.
 void set_counters(benchmark::State& state, const dib24& image, size_t peak, long faults = -1) {
     state.counters["per_pixel"] =
@@ -126,11 +134,11 @@ void set_counters(benchmark::State& state, const dib24& image, size_t peak, long
 void table(benchmark::State& state, const Picture* p, int32_t threads) {
     long faults = 0;
     for (auto _ : state) {
-        const long before = minor_faults();
-        ColorTable table;
-        fill_color_table(p->image, table, threads);
-        benchmark::DoNotOptimize(table.data());
-        faults += minor_faults() - before;
+        faults += faults_during([&] {
+            ColorTable table;
+            fill_color_table(p->image, table, threads);
+            benchmark::DoNotOptimize(table.data());
+        });
     }
     set_counters(state, p->image, 0, faults);
 }
@@ -159,11 +167,11 @@ void average(benchmark::State& state, const Picture* p) {
 void load(benchmark::State& state, const Picture* p) {
     long faults = 0;
     for (auto _ : state) {
-        const long before = minor_faults();
-        dib24 image;
-        image.create(1, 1, 0);
-        benchmark::DoNotOptimize(load_input(image, p->path.c_str()));
-        faults += minor_faults() - before;
+        faults += faults_during([&] {
+            dib24 image;
+            image.create(1, 1, 0);
+            benchmark::DoNotOptimize(load_input(image, p->path.c_str()));
+        });
     }
     set_counters(state, p->image, 0, faults);
 }
@@ -173,15 +181,15 @@ void load(benchmark::State& state, const Picture* p) {
 void load_and_table(benchmark::State& state, const Picture* p, int32_t threads) {
     long faults = 0;
     for (auto _ : state) {
-        const long before = minor_faults();
-        dib24 image;
-        image.create(1, 1, 0);
-        ColorCounting counting(threads);
-        ColorTable table;
-        benchmark::DoNotOptimize(load_input(image, p->path.c_str(), nullptr, &counting));
-        counting.finish(image, table);
-        benchmark::DoNotOptimize(table.data());
-        faults += minor_faults() - before;
+        faults += faults_during([&] {
+            dib24 image;
+            image.create(1, 1, 0);
+            ColorCounting counting(threads);
+            ColorTable table;
+            benchmark::DoNotOptimize(load_input(image, p->path.c_str(), nullptr, &counting));
+            counting.finish(image, table);
+            benchmark::DoNotOptimize(table.data());
+        });
     }
     set_counters(state, p->image, 0, faults);
 }
@@ -202,9 +210,7 @@ void remap(benchmark::State& state, const Picture* p, RemapPixels run, int32_t t
         state.PauseTiming();
         copy_image(p->image, work);
         state.ResumeTiming();
-        const long before = minor_faults();
-        run(work, p->palette, nullptr, threads, true, nullptr);
-        faults += minor_faults() - before;
+        faults += faults_during([&] { run(work, p->palette, nullptr, threads, true, nullptr); });
     }
     set_counters(state, p->image, 0, faults);
 }
@@ -230,9 +236,7 @@ void whole(benchmark::State& state, const Picture* p, void (*quantize)(dib24&, F
         const size_t base = heap_counter::live();
         heap_counter::reset_peak();
         state.ResumeTiming();
-        const long before = minor_faults();
-        quantize(work, sink, threads);
-        faults += minor_faults() - before;
+        faults += faults_during([&] { quantize(work, sink, threads); });
         peak = std::max(peak, heap_counter::peak() - base);
     }
     std::fclose(sink);

@@ -8,6 +8,7 @@
 
 #include "quantize/color_convert.h"
 #include "quantize/large_array.h"
+#include "quantize/working_values.h"
 #include "quantize/worker_threads.h"
 
 // The picture is counted in bands of rows, each on its own: a band numbers
@@ -23,14 +24,13 @@ namespace {
 
 // The rows of a picture as the count reads them.
 struct PictureRows {
-    const uint8_t* bits = nullptr;
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t stride = 0;
+    const uint8_t* bits;
+    int32_t width;
+    int32_t height;
+    int32_t stride;
 
     explicit PictureRows(const dib24& image)
         : bits(image.bits), width(image.width), height(image.height), stride(image.stride) {}
-    PictureRows() = default;
     const uint8_t* row(int32_t r) const {
         return bits + static_cast<int64_t>(height - 1 - r) * stride;
     }
@@ -54,10 +54,6 @@ inline void fetch_soon(const void* p) {
 #endif
 }
 
-inline uint32_t rgb_at(const uint8_t* px) {
-    return (uint32_t{px[2]} << 16) | (uint32_t{px[1]} << 8) | px[0];
-}
-
 // The colours of a band of rows.
 class BandCount {
   public:
@@ -67,8 +63,7 @@ class BandCount {
         : cache_bits_(bits_for(pixels, 10, 18)),
           lines_(size_t{1} << cache_bits_),
           slot_bits_(bits_for(2 * pixels, 10, 17)),
-          slots_(size_t{1} << slot_bits_),
-          first_room_(size_t{1} << bits_for(pixels, 10, 18)) {}
+          slots_(size_t{1} << slot_bits_) {}
 
     // Counts rows [first, end) of the picture, which follow the rows this
     // band counted before.
@@ -142,7 +137,6 @@ class BandCount {
     int slot_bits_;
     // Key + 1 in the low 32 bits and its number in the high ones; 0 is free.
     LargeArray<uint64_t> slots_;
-    size_t first_room_;            // of keys_ and counts_
     LargeArray<uint32_t> direct_;  // by key: its number + 1, or 0
     LargeArray<int32_t> keys_;     // by number
     LargeArray<uint32_t> counts_;  // by number
@@ -166,7 +160,7 @@ uint32_t BandCount::add(int32_t key) {
     if (met_ == keys_.size()) {
         // The numbers' arrays grow by doubling, whole pages that are only
         // touched as they fill.
-        const size_t room = std::max(first_room_, 2 * keys_.size());
+        const size_t room = std::max(lines_.size(), 2 * keys_.size());
         LargeArray<int32_t> keys(room);
         LargeArray<uint32_t> counts(room);
         std::copy_n(keys_.data(), met_, keys.data());
@@ -253,9 +247,10 @@ void BandCount::count_rows(const PictureRows& picture, int32_t first, int32_t en
 
 void BandCount::empty_cache() {
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i] != 0)
+        if (lines_[i] != 0) {
             empty_line(lines_[i]);
-        lines_[i] = 0;
+            lines_[i] = 0;
+        }
     }
 }
 
@@ -420,11 +415,10 @@ void ColorCounting::finish(const dib24& image, ColorTable& table) {
     }
     counting_->changed.notify_one();
     std::vector<BandCount> bands;
-    bands.emplace_back(0);  // the thread's, below
     if (rest < picture.height)
         count_in_bands(picture, rest, picture.height, threads_ - 1, bands);
     counting_->thread.join();
-    bands[0] = std::move(counting_->band);
+    bands.insert(bands.begin(), std::move(counting_->band));
     counting_.reset();
     merge_bands(bands, table);
 }

@@ -11,48 +11,7 @@
 
 #include "platform/win32.h"
 
-// `count` elements of a type whose all-zero bytes are its zero value.
-template <class T>
-class LargeArray {
-    static_assert(std::is_trivially_copyable_v<T>);
-
-  public:
-    LargeArray() = default;
-    // Throws std::bad_alloc when the memory cannot be had.
-    explicit LargeArray(size_t count) : count_(count) {
-        if (count == 0)
-            return;
-        if (count > SIZE_MAX / sizeof(T))
-            throw std::bad_alloc();
-        data_ = static_cast<T*>(
-            VirtualAlloc(nullptr, count * sizeof(T), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        if (data_ == nullptr)
-            throw std::bad_alloc();
-    }
-    LargeArray(LargeArray&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
-    LargeArray& operator=(LargeArray&& other) noexcept {
-        std::swap(data_, other.data_);
-        std::swap(count_, other.count_);
-        return *this;
-    }
-    ~LargeArray() {
-        if (data_ != nullptr)
-            VirtualFree(data_, 0, MEM_RELEASE);
-    }
-
-    T* data() { return data_; }
-    const T* data() const { return data_; }
-    size_t size() const { return count_; }
-    T& operator[](size_t i) { return data_[i]; }
-    const T& operator[](size_t i) const { return data_[i]; }
-
-  private:
-    T* data_ = nullptr;
-    size_t count_ = 0;
-};
-
-// The same pages for a vector: an allocator whose elements are left as the
+// Whole pages for a vector: an allocator whose elements are left as the
 // pages come (zero) instead of being written when the vector grows, so that
 // its room is touched only where it is filled.
 template <class T>
@@ -79,12 +38,41 @@ struct PageAllocator {
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;
     }
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
     template <class U>
     bool operator==(const PageAllocator<U>&) const noexcept {
         return true;
     }
+};
+
+// `count` elements of a type whose all-zero bytes are its zero value.
+template <class T>
+class LargeArray {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+  public:
+    LargeArray() = default;
+    // Throws std::bad_alloc when the memory cannot be had.
+    explicit LargeArray(size_t count)
+        : data_(count != 0 ? PageAllocator<T>().allocate(count) : nullptr), count_(count) {}
+    LargeArray(LargeArray&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+    LargeArray& operator=(LargeArray&& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(count_, other.count_);
+        return *this;
+    }
+    ~LargeArray() {
+        if (data_ != nullptr)
+            PageAllocator<T>().deallocate(data_, count_);
+    }
+
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    size_t size() const { return count_; }
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+
+  private:
+    T* data_ = nullptr;
+    size_t count_ = 0;
 };

@@ -39,8 +39,8 @@ inline ScanState start_scan(const SearchPalette& p, const SelectionTargets& t) {
     return {0, da * da, dp * dp};
 }
 
-inline int32_t offer_entry(const SearchPalette& p, const SelectionTargets& t, ScanState& s,
-                           int32_t j) {
+inline bool offer_entry(const SearchPalette& p, const SelectionTargets& t, ScanState& s,
+                        int32_t j) {
     const int32_t* e = &p.weighted[4 * static_cast<size_t>(j)];
     return s.offer(j, distance(e, t.weighted_adjusted), distance(e, t.weighted_plain));
 }
@@ -75,10 +75,6 @@ SearchPalette make_search_palette(const std::vector<LinearPaletteEntry>& linear)
         }
     }
     return p;
-}
-
-SelectionTargets selection_targets(const Lanes& adjusted, const Lanes& plain) {
-    return {adjusted, plain, adjusted * weight_lanes, plain * weight_lanes};
 }
 
 int32_t select_entry_scan(const SearchPalette& p, const SelectionTargets& t) {

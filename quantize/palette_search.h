@@ -61,7 +61,9 @@ struct SelectionTargets {
     Lanes weighted_adjusted, weighted_plain;
 };
 
-SelectionTargets selection_targets(const Lanes& adjusted, const Lanes& plain);
+QV_BOUND_INLINE SelectionTargets selection_targets(const Lanes& adjusted, const Lanes& plain) {
+    return {adjusted, plain, adjusted * weight_lanes, plain * weight_lanes};
+}
 
 // Each routine returns the index of the chosen entry.
 // The full scan, one entry after the other.

@@ -147,7 +147,7 @@ QV_KERNEL_INLINE SelectionTargets targets_of(const PixelTables& tables, const Ro
                                              int32_t x) {
     const Lanes plain = plain_of(tables, row.pixels + 3 * x);
     const Lanes adjusted = clamp_and_truncate(to_sums(plain) + to_sums(row.here) * 0.005);
-    return {adjusted, plain, adjusted * weight_lanes, plain * weight_lanes};
+    return selection_targets(adjusted, plain);
 }
 
 // Column x takes palette entry `best`: its error is diffused and the pixel
@@ -293,12 +293,8 @@ QV_REMAP_TARGET void remap_rows_without_error(RemapTask& task, const Select& sel
     constexpr int32_t N = band_rows;
     constexpr int cache_bits = 12;
     uint64_t cache[1 << cache_bits] = {};
-    const auto line_of = [&](const uint8_t* px) -> uint64_t& {
-        const uint32_t rgb = (uint32_t{px[2]} << 16) | (uint32_t{px[1]} << 8) | px[0];
+    const auto line_of = [&](uint32_t rgb) -> uint64_t& {
         return cache[(rgb * 0x9E3779B1u) >> (32 - cache_bits)];
-    };
-    const auto colour_of = [](const uint8_t* px) {
-        return (uint64_t{px[2]} << 16 | uint64_t{px[1]} << 8 | px[0]) + 1;
     };
     const PixelTables tables{task.working, task.chosen.data(), task.palette->data()};
     const int32_t first = static_cast<int32_t>(int64_t{task.height} * thread / threads);
@@ -310,6 +306,7 @@ QV_REMAP_TARGET void remap_rows_without_error(RemapTask& task, const Select& sel
             task.indices != nullptr ? task.indices + static_cast<size_t>(y) * task.width : nullptr;
         SelectionTargets waiting[N];
         int32_t waiting_x[N], count = 0;
+        uint32_t waiting_rgb[N];
         // Chooses for the waiting pixels (the last one's targets standing in
         // for the missing ones) and writes them.
         const auto choose_waiting = [&]() QV_REMAP_TARGET {
@@ -318,25 +315,25 @@ QV_REMAP_TARGET void remap_rows_without_error(RemapTask& task, const Select& sel
             int32_t best[N];
             select_many<N>(select, waiting, best);
             for (int32_t i = 0; i < count; ++i) {
-                uint8_t* px = pixels + 3 * waiting_x[i];
-                line_of(px) = colour_of(px) | uint64_t(best[i]) << 32;
-                write_pixel(tables, px, indices != nullptr ? indices + waiting_x[i] : nullptr,
-                            best[i]);
+                line_of(waiting_rgb[i]) = (waiting_rgb[i] + uint64_t{1}) | uint64_t(best[i]) << 32;
+                write_pixel(tables, pixels + 3 * waiting_x[i],
+                            indices != nullptr ? indices + waiting_x[i] : nullptr, best[i]);
             }
             count = 0;
         };
         for (int32_t x = 0; x < task.width; ++x) {
             uint8_t* px = pixels + 3 * x;
-            const uint64_t line = line_of(px);
-            if (static_cast<uint32_t>(line) == colour_of(px)) {
+            const uint32_t rgb = rgb_at(px);
+            const uint64_t line = line_of(rgb);
+            if (static_cast<uint32_t>(line) == rgb + 1) {
                 write_pixel(tables, px, indices != nullptr ? indices + x : nullptr,
                             static_cast<int32_t>(line >> 32));
                 continue;
             }
             const Lanes plain = plain_of(tables, px);
-            const Lanes weighted = plain * weight_lanes;
-            waiting[count] = SelectionTargets{plain, plain, weighted, weighted};
+            waiting[count] = selection_targets(plain, plain);
             waiting_x[count] = x;
+            waiting_rgb[count] = rgb;
             if (++count == N)
                 choose_waiting();
         }

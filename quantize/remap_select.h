@@ -1,6 +1,7 @@
 // What the selections for vector units share: the palette laid out for
-// them, the exact scan state, the bound of the entries after the head and
-// their box, and the exact scan of listed entries. Each version includes this
+// them, the exact scan state, the head step and the exact scan of listed
+// entries (the bound of the later entries and their box are in
+// palette_search.h). Each version includes this
 // header into its own file after defining QV_REMAP_TARGET (which must give
 // at least AVX2), so everything here has internal linkage.
 //
@@ -53,7 +54,7 @@
 
 // The helpers below work on the state of the scan of the calling selection,
 // which must stay in registers: they are always inlined.
-#define QV_SELECT_INLINE QV_REMAP_TARGET __attribute__((always_inline)) inline
+#define QV_SELECT_INLINE QV_KERNEL_INLINE
 
 namespace {
 
@@ -349,7 +350,7 @@ QV_REMAP_TARGET void remap_pixels_with(dib24& image, const Palette& palette, uin
     remap_task_with(task, GroupSelect<W>{*wide});
 }
 
-// Two at a time, as the pixel loop asks, and the last one alone.
+// Two at a time, and the last one alone.
 template <class W>
 QV_REMAP_TARGET void select_entries_with(const std::vector<LinearPaletteEntry>& linear,
                                          const SelectionTargets* targets, size_t count,

@@ -20,8 +20,7 @@ void run_on_threads(int32_t count, const std::function<void(int32_t, int32_t)>& 
                 int32_t n;
                 while ((n = go.load(std::memory_order_acquire)) == 0)
                     std::this_thread::yield();
-                if (t < n)
-                    work(t, n);
+                work(t, n);
             });
         }
     } catch (const std::system_error&) {

@@ -66,5 +66,10 @@ inline Sums operator*(Sums a, double k) {
 }
 #endif
 
+// The colour of a pixel stored blue, green, red as one number, red highest.
+inline uint32_t rgb_at(const uint8_t* px) {
+    return (uint32_t{px[2]} << 16) | (uint32_t{px[1]} << 8) | px[0];
+}
+
 inline constexpr Lanes weight_lanes = {distance_weight[0], distance_weight[1], distance_weight[2],
                                        distance_weight[3]};
