@@ -53,8 +53,9 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffe
     dib24 image;
     if (!from_file)
         use_binary_input();
+    const int32_t threads = quantizer_threads(settings.quantize);
     // The colours are counted as the rows are decoded.
-    ColorCounting counting(quantizer_threads(settings.quantize));
+    ColorCounting counting(threads);
     if (!load_or_say(image, job.input.c_str(), from_file ? nullptr : stdin, nullptr,
                      &outcome.load_error, &counting)) {
         outcome.result = JobResult::load_failed;
@@ -74,7 +75,7 @@ void reduce(const ReduceJob& job, const JobSettings& settings, JobBuffers& buffe
     IndexRows& indices = buffers.indices;
     // On more than one thread the PNG is compressed as the rows are remapped.
     std::optional<PngWhileRemapping> streamed;
-    if (job.png && quantizer_threads(settings.quantize) > 1)
+    if (job.png && threads > 1)
         streamed.emplace(job.output, image, indices);
     process(image, report, &palette, job.png ? &indices : nullptr, settings.quantize, &counting,
             streamed ? &*streamed : nullptr);

@@ -1,17 +1,23 @@
 #include "app/write_output.h"
 
+#include <cerrno>
+
 #include "image/picture_file.h"
 
 FileError write_output(const std::string& path, bool png, const dib24& image,
                        const Palette& palette, const IndexRows& indices) {
-    const auto write = [&](FILE* stream) {
-        return png ? save_palette_png(stream, image.width, image.height, palette.data(),
-                                      static_cast<int>(palette.size() / 3), indices.data())
-                   : image.save(stream);
-    };
-    return write_output_with(path, write);
+    OutputFile file;
+    const FileError opened = open_output(file, path);
+    if (opened != FileError::none)
+        return opened;
+    errno = 0;
+    const bool written =
+        png ? save_palette_png(file.stream(), image.width, image.height, palette.data(),
+                               static_cast<int>(palette.size() / 3), indices.data())
+            : image.save(file.stream());
+    return file.finish(written, errno);
 }
 
-FileError write_output_with(const std::string& path, const std::function<bool(FILE*)>& write) {
-    return path == "-" ? write_standard_output(write) : replace_file(path.c_str(), write);
+FileError open_output(OutputFile& file, const std::string& path) {
+    return path == "-" ? file.open_standard_output() : file.open(path.c_str());
 }

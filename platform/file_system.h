@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,24 +36,41 @@ bool same_file(const char* a, const char* b);
 // already a folder.
 FileError make_folders(const char* path);
 
-// Writes `path` without ever leaving it half written: `write` fills a new
-// temporary file in path's own folder, which takes the name only when
-// `write` returned true and every byte has reached the disk. On any failure
-// the file that had the name is untouched and the temporary file is gone;
-// the same holds when the program is interrupted (Ctrl+C, a hang-up, a kill)
-// while it writes.
-FileError replace_file(const char* path, const std::function<bool(FILE*)>& write);
+// A file being written, which replaces `path` without ever leaving it half
+// written: its bytes go to a new temporary file in path's own folder, which
+// takes the name only once finished as written with every byte on the disk.
+// On any failure, when it is dropped unfinished, and when the program is
+// interrupted (Ctrl+C, a hang-up, a kill) while it writes, the file that had
+// the name is untouched and the temporary file is gone. Or standard output,
+// switched to binary (Windows would otherwise turn line feeds into CR LF).
+class OutputFile {
+  public:
+    OutputFile();
+    ~OutputFile();  // an unfinished file is abandoned
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
-// Writes standard output through `write`, switched to binary first (Windows
-// would otherwise turn line feeds into CR LF), and flushes it.
-FileError write_standard_output(const std::function<bool(FILE*)>& write);
+    FileError open(const char* path);
+    FileError open_standard_output();
+    // Where the bytes go once opened; null before.
+    FILE* stream() const;
+    // The end of the writing: when `written`, flushed, on the disk and named
+    // (a replaced file keeps its permissions); otherwise abandoned, with
+    // `write_errno`, the errno of the write that failed (0 when unknown),
+    // saying why. What became of the file.
+    FileError finish(bool written, int write_errno);
+
+  private:
+    struct Open;
+    std::unique_ptr<Open> open_;
+};
 
 // Standard input switched to binary, to read a picture from it.
 void use_binary_input();
 
 // Sets the program up to write files: a write beyond the process's file-size
 // limit fails with an error instead of ending the program, and an interrupt
-// removes the temporary files of replace_file before it ends it.
+// removes the temporary files of OutputFile before it ends it.
 void prepare_file_writing();
 
 // True when `stream` is a terminal (or a console) rather than a file or pipe.

@@ -5,11 +5,8 @@
 #pragma once
 
 #include <atomic>
-#include <cerrno>
 #include <cstddef>
 #include <string>
-
-#include "platform/file_system.h"
 
 template <class Char, size_t Length>
 class PendingFiles {
@@ -22,13 +19,13 @@ class PendingFiles {
                 remove(names_[i]);
     }
 
-    // While it lives, `name` is one of the names held; a name too long or one
-    // more than there are slots is not (it is then not removed on an
-    // interrupt).
+    // While it lives, `name` is one of the names held; an empty name, a name
+    // too long or one more than there are slots is not (it is then not
+    // removed on an interrupt).
     class Entry {
       public:
         Entry(PendingFiles& files, const std::basic_string<Char>& name) : files_(files) {
-            if (name.size() >= Length)
+            if (name.empty() || name.size() >= Length)
                 return;
             for (int i = 0; i < slots; ++i) {
                 int expected = slot_free;
@@ -59,28 +56,3 @@ class PendingFiles {
     Char names_[slots][Length];
     std::atomic<int> state_[slots];
 };
-
-// A failed file operation's errno in FileError's terms.
-inline FileError file_error_from_errno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return FileError::no_folder;
-        case EACCES:
-        case EPERM:
-            return FileError::denied;
-        case EROFS:
-            return FileError::read_only;
-        case ENOSPC:
-#ifdef EDQUOT  // not every C library has quotas
-        case EDQUOT:
-#endif
-            return FileError::full;
-        case EFBIG:
-            return FileError::too_large;
-        case EISDIR:
-            return FileError::is_folder;
-        default:
-            return FileError::failed;
-    }
-}

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
+#include "platform/file_error_errno.h"
 #include "platform/pending_files.h"
 
 namespace {
@@ -100,14 +102,41 @@ FileError make_folders(const char* path) {
     return file_error_from_errno(errno);
 }
 
-FileError replace_file(const char* path, const std::function<bool(FILE*)>& write) {
+// The file being written: its stream, and for a file that replaces another
+// the temporary name, held for an interrupt while it lives.
+struct OutputFile::Open {
+    Open(FILE* stream, std::string target, std::string name)
+        : stream(stream),
+          path(std::move(target)),
+          temporary(std::move(name)),
+          pending(pending_files, temporary) {}
+    FILE* stream;
+    std::string path, temporary;  // both empty for standard output
+    PendingFiles<char, 4096>::Entry pending;
+};
+
+OutputFile::OutputFile() = default;
+
+OutputFile::~OutputFile() {
+    if (open_ != nullptr && !open_->temporary.empty()) {
+        std::fclose(open_->stream);
+        unlink(open_->temporary.c_str());
+    }
+}
+
+FILE* OutputFile::stream() const {
+    return open_ != nullptr ? open_->stream : nullptr;
+}
+
+FileError OutputFile::open(const char* path) {
+    if (open_ != nullptr)
+        return FileError::failed;
     if (path_kind(path) == PathKind::folder)
         return FileError::is_folder;
     std::string temporary;
     const int fd = create_temporary(path, temporary);
     if (fd < 0)
         return file_error_from_errno(errno);
-    PendingFiles<char, 4096>::Entry pending(pending_files, temporary);
     // A file that is replaced keeps its permissions.
     struct stat before;
     if (stat(path, &before) == 0 && S_ISREG(before.st_mode))
@@ -119,24 +148,35 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
         unlink(temporary.c_str());
         return file_error_from_errno(error);
     }
-    errno = 0;
-    const bool written = write(stream);
-    int error = written ? 0 : errno != 0 ? errno : -1;
-    error = finish_stream(stream, written, error);
-    if (error == 0 && std::rename(temporary.c_str(), path) != 0)
-        error = errno;
-    if (error != 0) {
-        unlink(temporary.c_str());
-        return file_error_from_errno(error);
-    }
+    open_ = std::make_unique<Open>(stream, path, std::move(temporary));
     return FileError::none;
 }
 
-FileError write_standard_output(const std::function<bool(FILE*)>& write) {
-    errno = 0;
-    if (!write(stdout))
-        return file_error_from_errno(errno != 0 ? errno : -1);
-    return std::fflush(stdout) == 0 ? FileError::none : file_error_from_errno(errno);
+FileError OutputFile::open_standard_output() {
+    if (open_ != nullptr)
+        return FileError::failed;
+    open_ = std::make_unique<Open>(stdout, std::string(), std::string());
+    return FileError::none;
+}
+
+FileError OutputFile::finish(bool written, int write_errno) {
+    if (open_ == nullptr)
+        return FileError::failed;
+    const std::unique_ptr<Open> open = std::move(open_);
+    int error = written ? 0 : write_errno != 0 ? write_errno : -1;
+    if (open->temporary.empty()) {
+        if (error == 0 && std::fflush(stdout) != 0)
+            error = errno;
+        return error != 0 ? file_error_from_errno(error) : FileError::none;
+    }
+    error = finish_stream(open->stream, written, error);
+    if (error == 0 && std::rename(open->temporary.c_str(), open->path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        unlink(open->temporary.c_str());
+        return file_error_from_errno(error);
+    }
+    return FileError::none;
 }
 
 void use_binary_input() {}

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <random>
 #include <string>
+#include <utility>
 
+#include "platform/file_error_errno.h"
 #include "platform/pending_files.h"
 
 namespace {
@@ -165,23 +167,71 @@ FileError make_folders(const char* path) {
     return from_system(GetLastError());
 }
 
-FileError replace_file(const char* path, const std::function<bool(FILE*)>& write) {
+// The file being written: its stream, and for a file that replaces another
+// the names, the temporary one held for an interrupt while it lives.
+struct OutputFile::Open {
+    Open(FILE* stream, std::wstring target, std::wstring name)
+        : stream(stream),
+          path(std::move(target)),
+          temporary(std::move(name)),
+          pending(pending_files, temporary) {}
+    FILE* stream;
+    std::wstring path, temporary;  // both empty for standard output
+    PendingFiles<wchar_t, MAX_PATH * 2>::Entry pending;
+};
+
+OutputFile::OutputFile() = default;
+
+OutputFile::~OutputFile() {
+    if (open_ != nullptr && !open_->temporary.empty()) {
+        std::fclose(open_->stream);
+        DeleteFileW(open_->temporary.c_str());
+    }
+}
+
+FILE* OutputFile::stream() const {
+    return open_ != nullptr ? open_->stream : nullptr;
+}
+
+FileError OutputFile::open(const char* path) {
+    if (open_ != nullptr)
+        return FileError::failed;
     if (path_kind(path) == PathKind::folder)
         return FileError::is_folder;
-    const std::wstring target = wide(path);
+    std::wstring target = wide(path);
     std::wstring temporary;
     HANDLE file = create_temporary(target, temporary);
     if (file == INVALID_HANDLE_VALUE)
         return from_system(GetLastError());
-    PendingFiles<wchar_t, MAX_PATH * 2>::Entry pending(pending_files, temporary);
     FILE* stream = stream_on(file, _O_BINARY | _O_WRONLY, "wb");
     if (stream == nullptr) {
         DeleteFileW(temporary.c_str());
         return FileError::failed;
     }
-    errno = 0;
-    bool written = write(stream);
-    FileError error = written ? FileError::none : file_error_from_errno(errno);
+    open_ = std::make_unique<Open>(stream, std::move(target), std::move(temporary));
+    return FileError::none;
+}
+
+FileError OutputFile::open_standard_output() {
+    if (open_ != nullptr)
+        return FileError::failed;
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    open_ = std::make_unique<Open>(stdout, std::wstring(), std::wstring());
+    return FileError::none;
+}
+
+FileError OutputFile::finish(bool written, int write_errno) {
+    if (open_ == nullptr)
+        return FileError::failed;
+    const std::unique_ptr<Open> open = std::move(open_);
+    FileError error = written ? FileError::none : file_error_from_errno(write_errno);
+    if (open->temporary.empty()) {
+        if (written && std::fflush(stdout) != 0)
+            error = file_error_from_errno(errno);
+        return error;
+    }
+    FILE* stream = open->stream;
     if (written && std::fflush(stream) != 0) {
         written = false;
         error = file_error_from_errno(errno);
@@ -194,25 +244,14 @@ FileError replace_file(const char* path, const std::function<bool(FILE*)>& write
         written = false;
         error = file_error_from_errno(errno);
     }
-    if (written && !MoveFileExW(temporary.c_str(), target.c_str(),
+    if (written && !MoveFileExW(open->temporary.c_str(), open->path.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         written = false;
         error = from_system(GetLastError());
     }
-    if (!written) {
-        DeleteFileW(temporary.c_str());
-        return error;
-    }
-    return FileError::none;
-}
-
-FileError write_standard_output(const std::function<bool(FILE*)>& write) {
-    std::fflush(stdout);
-    _setmode(_fileno(stdout), _O_BINARY);
-    errno = 0;
-    if (!write(stdout))
-        return file_error_from_errno(errno);
-    return std::fflush(stdout) == 0 ? FileError::none : file_error_from_errno(errno);
+    if (!written)
+        DeleteFileW(open->temporary.c_str());
+    return error;
 }
 
 void use_binary_input() {
