@@ -21,6 +21,11 @@ inline uint16_t be16(const uint8_t* p) {
 inline uint32_t be32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
+// A four-letter code as a big-endian number ("ftyp", "RGB ").
+constexpr uint32_t fourcc(const char (&s)[5]) {
+    return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 |
+           uint32_t(uint8_t(s[2])) << 8 | uint8_t(s[3]);
+}
 
 class ByteReader {
   public:

@@ -9,11 +9,6 @@
 
 namespace {
 
-constexpr uint32_t fourcc(const char (&s)[5]) {
-    return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 |
-           uint32_t(uint8_t(s[2])) << 8 | uint8_t(s[3]);
-}
-
 struct Box {
     uint32_t type = 0;
     ByteReader body;
@@ -122,6 +117,13 @@ class Meta {
         uint32_t flags, entries;
         if (!full_box(ipma, version, flags) || !ipma.u32(entries))
             return found;
+        // The properties there are, counted once; an association with one
+        // beyond them spoils the whole list, whichever item it is of.
+        std::vector<Box> all;
+        ByteReader ipco = ipco_.body;
+        Box property;
+        while (all.size() < 0x7FFF && next_box(ipco, property))
+            all.push_back(property);
         for (uint32_t e = 0; e < entries; ++e) {
             uint32_t id;
             uint8_t count;
@@ -133,13 +135,10 @@ class Meta {
                     return {};
                 // The high bit says "essential"; numbered from 1, 0 is none.
                 index &= (flags & 1) ? 0x7FFF : 0x7F;
-                Box property;
-                ByteReader ipco = ipco_.body;
-                for (uint64_t i = 0; i < index; ++i)
-                    if (!next_box(ipco, property))
-                        return {};
+                if (index > all.size())
+                    return {};
                 if (id == item && index != 0)
-                    found.push_back(property);
+                    found.push_back(all[index - 1]);
             }
         }
         return found;

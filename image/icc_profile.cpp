@@ -6,11 +6,6 @@
 
 namespace {
 
-constexpr uint32_t signature(const char (&s)[5]) {
-    return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 |
-           uint32_t(uint8_t(s[2])) << 8 | uint8_t(s[3]);
-}
-
 constexpr size_t header_bytes = 128;
 
 // sRGB's colorants as profiles hold them: adapted to the D50 white of the
@@ -53,7 +48,7 @@ class Profile {
     bool xyz(uint32_t sig, double out[3]) {
         ByteReader body;
         uint32_t type, reserved;
-        if (!tag(sig, body) || !body.u32(type) || type != signature("XYZ ") || !body.u32(reserved))
+        if (!tag(sig, body) || !body.u32(type) || type != fourcc("XYZ ") || !body.u32(reserved))
             return false;
         for (int i = 0; i < 3; ++i) {
             uint32_t v;
@@ -122,7 +117,7 @@ class Profile {
         uint32_t type, reserved;
         if (!tag(sig, body) || !body.u32(type) || !body.u32(reserved))
             return false;
-        if (type == signature("curv")) {
+        if (type == fourcc("curv")) {
             if (!body.u32(curve.entries) || curve.entries > body.left() / 2)
                 return false;
             curve.table = body;
@@ -130,7 +125,7 @@ class Profile {
         }
         static const int parameters[5] = {1, 3, 4, 5, 7};
         uint16_t function, unused;
-        if (type != signature("para") || !body.u16(function) || !body.u16(unused) || function > 4)
+        if (type != fourcc("para") || !body.u16(function) || !body.u16(unused) || function > 4)
             return false;
         curve.function = function;
         for (int i = 0; i < parameters[function]; ++i) {
@@ -153,24 +148,22 @@ ProfileKind read_icc_profile(const uint8_t* data, size_t size) {
     if (!header.u32(declared) || declared < header_bytes + 4 || declared > size ||
         !header.skip(8) || !header.u32(device_class) || !header.u32(space) ||
         !header.u32(connection) || !header.seek(36) || !header.u32(magic) ||
-        magic != signature("acsp"))
+        magic != fourcc("acsp"))
         return ProfileKind::unusable;
     // Device links, abstract and named-colour profiles do not describe the
     // pixels of a picture.
-    if (device_class == signature("link") || device_class == signature("abst") ||
-        device_class == signature("nmcl") ||
-        (connection != signature("XYZ ") && connection != signature("Lab ")))
+    if (device_class == fourcc("link") || device_class == fourcc("abst") ||
+        device_class == fourcc("nmcl") ||
+        (connection != fourcc("XYZ ") && connection != fourcc("Lab ")))
         return ProfileKind::unusable;
     Profile profile(ByteReader(data, declared, ByteOrder::big));
-    if (space == signature("GRAY"))
-        return profile.srgb_curve(signature("kTRC")) ? ProfileKind::srgb : ProfileKind::grey;
-    if (space != signature("RGB "))
+    if (space == fourcc("GRAY"))
+        return profile.srgb_curve(fourcc("kTRC")) ? ProfileKind::srgb : ProfileKind::grey;
+    if (space != fourcc("RGB "))
         return ProfileKind::unusable;
 
-    static constexpr uint32_t colorant_tags[3] = {signature("rXYZ"), signature("gXYZ"),
-                                                  signature("bXYZ")};
-    static constexpr uint32_t curve_tags[3] = {signature("rTRC"), signature("gTRC"),
-                                               signature("bTRC")};
+    static constexpr uint32_t colorant_tags[3] = {fourcc("rXYZ"), fourcc("gXYZ"), fourcc("bXYZ")};
+    static constexpr uint32_t curve_tags[3] = {fourcc("rTRC"), fourcc("gTRC"), fourcc("bTRC")};
     for (int c = 0; c < 3; ++c) {
         double xyz[3];
         if (!profile.xyz(colorant_tags[c], xyz))

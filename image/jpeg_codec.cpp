@@ -9,7 +9,6 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "image/dib_layout.h"
 #include "image/picture_codec.h"
 
 namespace {

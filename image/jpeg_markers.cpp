@@ -32,7 +32,7 @@ bool next_segment(ByteReader& r, Segment& s) {
     const uint8_t* length;
     if (s.code == 0x00 || !r.take(2, length))
         return false;
-    s.length = size_t{length[0]} << 8 | length[1];
+    s.length = be16(length);
     if (s.length < 2)
         return false;
     s.length -= 2;

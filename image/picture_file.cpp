@@ -2,14 +2,11 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include "image/bitmap_file.h"
-#include "image/dib_layout.h"
 #include "image/heif_boxes.h"
 #include "image/jpeg_markers.h"
 #include "image/orientation.h"
-#include "image/pixel_rows.h"
 #include "image/png_chunks.h"
 #include "image/stream_bytes.h"
 #include "image/tiff_directory.h"

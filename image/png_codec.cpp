@@ -1,4 +1,4 @@
-// PNG files on libpng: decoding to 8-bit RGB, encoding 8-bit palette files.
+// PNG files on libpng: decoding into the picture's store, encoding palette files.
 #include <png.h>
 #include <zlib.h>
 
@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "image/dib_layout.h"
 #include "image/pixel_rows.h"
 #include "image/picture_codec.h"
 
@@ -231,14 +230,6 @@ void write_output(png_structp png, png_bytep data, size_t n) {
 
 void flush_output(png_structp) {}
 
-// Whether every index of the `count` bytes at `row` is below `colors`.
-bool indices_fit(const uint8_t* row, size_t count, int colors) {
-    for (size_t i = 0; i < count; ++i)
-        if (row[i] >= colors)
-            return false;
-    return true;
-}
-
 // As read_png: nothing here has a destructor.
 void write_header(png_structp png, png_infop info, int32_t width, int32_t height,
                   const uint8_t* palette, int colors) {
@@ -331,7 +322,7 @@ bool PalettePngEncoder::add_rows(const uint8_t* rows, int32_t count) {
     State& s = *state_;
     s.failed = true;
     if (count < 0 || count > s.height - s.rows ||
-        !indices_fit(rows, size_t(count) * size_t(s.width), s.colors))
+        !row_indices_below(rows, int64_t{count} * s.width, 8, static_cast<uint32_t>(s.colors)))
         return false;
     if (setjmp(png_jmpbuf(s.png)) != 0)
         return false;

@@ -168,7 +168,7 @@ LoadError read_layout(TIFF* tif, Layout& l) {
     }
     const bool sub_byte = l.bits == 1 || l.bits == 2 || l.bits == 4;
     if (!(l.bits == 8 || l.bits == 16 || (sub_byte && l.colours == 1)) || l.samples < l.colours ||
-        (sub_byte && l.samples != 1) || (l.map[0] != nullptr && l.bits == 16))
+        (sub_byte && l.samples != 1))
         return LoadError::not_a_picture;
     uint16_t extra_count = 0;
     const uint16_t* extra = nullptr;

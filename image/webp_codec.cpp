@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "image/dib_layout.h"
 #include "image/picture_codec.h"
 #include "image/pixel_rows.h"
 

@@ -372,10 +372,8 @@ bool encode_palette_png(int32_t width, int32_t height, const uint8_t* palette, i
     if (width <= 0 || height <= 0 || colors < 1 || colors > 256 ||
         !dib_layout::store_fits(width, height))
         return false;
-    const size_t pixels = size_t(width) * size_t(height);
-    for (size_t i = 0; i < pixels; ++i)
-        if (indices[i] >= colors)
-            return false;
+    if (!row_indices_below(indices, int64_t{width} * height, 8, static_cast<uint32_t>(colors)))
+        return false;
     ComScope com;
     Com<IWICImagingFactory> factory;
     Com<IStream> memory;
@@ -480,10 +478,9 @@ bool PalettePngEncoder::add_rows(const uint8_t* rows, int32_t count) {
         return false;
     State& s = *state_;
     const size_t bytes = size_t(count) * size_t(s.width);
-    const size_t colors = s.palette.size() / 3;
-    s.failed = count < 0 || bytes > size_t(s.width) * size_t(s.height) - s.indices.size();
-    for (size_t i = 0; !s.failed && i < bytes; ++i)
-        s.failed = rows[i] >= colors;
+    s.failed = count < 0 || bytes > size_t(s.width) * size_t(s.height) - s.indices.size() ||
+               !row_indices_below(rows, static_cast<int64_t>(bytes), 8,
+                                  static_cast<uint32_t>(s.palette.size() / 3));
     if (!s.failed)
         s.indices.insert(s.indices.end(), rows, rows + bytes);
     return !s.failed;
